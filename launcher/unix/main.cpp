@@ -1,0 +1,15 @@
+// Entry point of velloran on Linux: finds the setup file and runs the
+// installation.
+#include "command_tail.h"
+#include "odbc_install.h"
+#include "setup_file.h"
+
+int main(int argc, char** argv)
+{
+    char tail[SETUP_PATH_SIZE];
+    // A tail too long for the path buffer is refused, so no setup file then.
+    if (JoinArguments(argc, argv, tail, sizeof tail))
+        FillSetupFilePath(tail);
+    RunInstallation();
+    return 0;
+}

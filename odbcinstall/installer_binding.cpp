@@ -1,0 +1,66 @@
+// Run-time binding to the ODBC installer library. Each call loads the
+// library, looks up one function, calls it and releases the library, so no
+// handle or address outlives the call.
+#include "odbc_install.h"
+
+// Pointer types from the installer's own declarations, so they cannot drift
+// from the real prototypes.
+typedef decltype(&SQLInstallDriverManager) InstallDriverManagerFunction;
+typedef decltype(&SQLInstallTranslatorEx) InstallTranslatorFunction;
+typedef decltype(&SQLInstallDriverEx) InstallDriverFunction;
+typedef decltype(&SQLConfigDataSource) ConfigDataSourceFunction;
+
+enum { INSTALLER_PATH_SIZE = 260 };
+static const LPCSTR NoPathIn = NULL;
+static const HWND NoParent = NULL;
+
+// A missing library or function is a failure like the installer's own.
+template <typename Function, typename... Arguments>
+static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
+{
+    HMODULE library = LoadLibraryA("odbccp32.dll");
+    if (library == NULL)
+        return FALSE;
+    // Through void (*)(void): the cast from the generic address is meant.
+    Function function = reinterpret_cast<Function>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(library, functionName)));
+    BOOL result = function != NULL ? function(arguments...) : FALSE;
+    FreeLibrary(library);
+    return result;
+}
+
+// The installer reports a path, its length and a usage count; nobody needs
+// them, so they live and die with each call.
+BOOL OdbcInstallDriverManager(void)
+{
+    char path[INSTALLER_PATH_SIZE];
+    WORD pathLength = 0;
+    return CallInstaller<InstallDriverManagerFunction>("SQLInstallDriverManager", path,
+                                                       INSTALLER_PATH_SIZE, &pathLength);
+}
+
+BOOL OdbcInstallTranslator(LPCSTR spec)
+{
+    char path[INSTALLER_PATH_SIZE];
+    WORD pathLength = 0;
+    DWORD usageCount = 0;
+    return CallInstaller<InstallTranslatorFunction>("SQLInstallTranslatorEx", spec, NoPathIn, path,
+                                                    INSTALLER_PATH_SIZE, &pathLength,
+                                                    ODBC_INSTALL_COMPLETE, &usageCount);
+}
+
+BOOL OdbcInstallDriver(LPCSTR spec)
+{
+    char path[INSTALLER_PATH_SIZE];
+    WORD pathLength = 0;
+    DWORD usageCount = 0;
+    return CallInstaller<InstallDriverFunction>("SQLInstallDriverEx", spec, NoPathIn, path,
+                                                INSTALLER_PATH_SIZE, &pathLength,
+                                                ODBC_INSTALL_COMPLETE, &usageCount);
+}
+
+BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes)
+{
+    return CallInstaller<ConfigDataSourceFunction>("SQLConfigDataSource", NoParent,
+                                                   request, driver, attributes);
+}

@@ -1,0 +1,6 @@
+// The program's window onto the operating system, Windows side: the real
+// Win32 ANSI API and the ODBC installer's published declarations.
+#pragma once
+
+#include <windows.h>
+#include <odbcinst.h>
