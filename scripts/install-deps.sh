@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs, from Debian's packages, what building and testing both targets
+# needs. Asks the package index only when something is missing.
+set -eu
+packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev mingw-w64
+  unixodbc-dev unixodbc odbcinst libodbcinst2 libsqliteodbc"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends $missing
+fi

@@ -1,0 +1,13 @@
+#!/bin/sh
+# Installs what is needed, builds both targets (and the Linux one again
+# under AddressSanitizer and UBSan) with warnings as errors, and runs every
+# test.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/install-deps.sh
+for preset in linux linux-asan windows; do
+    echo "== $preset"
+    cmake --preset "$preset" -DVELLORAN_WERROR=ON >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+done
