@@ -1,0 +1,98 @@
+// Runs the built program through fork and exec, with a chosen environment,
+// its output caught in files of the test's sandbox.
+#include "program_run.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+Sandbox::Sandbox()
+{
+    std::string pattern = (fs::temp_directory_path() / "velloran-blackbox-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary directory");
+    dir_ = pattern;
+    fs::create_directory(OdbcDir());
+}
+
+Sandbox::~Sandbox()
+{
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+}
+
+std::string Sandbox::Write(const std::string& name, const std::string& text) const
+{
+    fs::path path = dir_ / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+ProgramResult RunProgram(const Sandbox& box, const std::string& program,
+               const std::vector<std::string>& arguments,
+               const std::vector<std::string>& settings)
+{
+    static const char* const controlled[] = {"LD_LIBRARY_PATH", "VELLORAN_FAKE_LOG",
+                                             "VELLORAN_FAKE_FAIL", "HOME", "ODBCSYSINI",
+                                             "ODBCINI", "ODBCINSTINI"};
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text = *entry;
+        std::string name = text.substr(0, text.find('='));
+        bool keep = true;
+        for (const char* variable : controlled)
+            keep = keep && name != variable;
+        if (keep)
+            environment.push_back(text);
+    }
+    environment.push_back("HOME=" + box.Dir().string());
+    environment.push_back("ODBCSYSINI=" + box.OdbcDir().string());
+    environment.push_back("ODBCINI=" + (box.OdbcDir() / "odbc.ini").string());
+    environment.insert(environment.end(), settings.begin(), settings.end());
+
+    // Everything exec needs is ready before fork.
+    std::vector<std::string> argumentTexts = {program};
+    argumentTexts.insert(argumentTexts.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv, envp;
+    for (std::string& text : argumentTexts)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+    for (std::string& text : environment)
+        envp.push_back(text.data());
+    envp.push_back(nullptr);
+
+    fs::path outputPath = box.Dir() / "run.stdout";
+    fs::path errorPath = box.Dir() / "run.stderr";
+    int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (output < 0 || errors < 0)
+        throw std::runtime_error("cannot create the output files");
+    pid_t child = fork();
+    if (child == 0) {
+        if (dup2(output, STDOUT_FILENO) >= 0 && dup2(errors, STDERR_FILENO) >= 0)
+            execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    close(output);
+    close(errors);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        throw std::runtime_error("cannot run the program");
+    int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return ProgramResult{exitCode, ReadText(outputPath), ReadText(errorPath)};
+}

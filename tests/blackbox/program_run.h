@@ -1,0 +1,43 @@
+// Running the built program as a separate process: a fresh directory per
+// test, and the run's exit code and output.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// A temporary directory, removed again with everything in it.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::filesystem::path& Dir() const { return dir_; }
+    // Where the ODBC configuration files of a run go.
+    std::filesystem::path OdbcDir() const { return dir_ / "odbc"; }
+    // Writes `text` to `name` below the directory, creating folders on the
+    // way, and returns the file's path.
+    std::string Write(const std::string& name, const std::string& text) const;
+
+private:
+    std::filesystem::path dir_;
+};
+
+struct ProgramResult {
+    int exitCode;  // 128 + signal number when killed by a signal
+    std::string output;
+    std::string errors;
+};
+
+// Runs `program` with `arguments` in the test's environment, but with HOME,
+// ODBCSYSINI and ODBCINI inside the sandbox, so no installer library touches
+// the real configuration, and with the installer library search path and the
+// fake installer's variables unset. `settings` ("NAME=value") come on top.
+ProgramResult RunProgram(const Sandbox& box, const std::string& program,
+               const std::vector<std::string>& arguments,
+               const std::vector<std::string>& settings);
+
+// The file's content; empty when it cannot be read.
+std::string ReadText(const std::filesystem::path& path);
