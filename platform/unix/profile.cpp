@@ -4,29 +4,40 @@
 // values go, and a value in a matching pair of quotes loses them.
 //
 // The parsed file is kept and reused while the file's identity, size and
-// times stay the same, so reading every key of a large file stays linear.
+// times stay the same, so reading every key of a large file stays linear;
+// a file changed within the current clock tick is parsed at every read.
 #include "platform.h"
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <ctime>
+#include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
+// Names and values are views into the profile's own copy of the file text,
+// names folded to lower case in place: no allocation per key. Only keys a
+// lookup can reach are kept: the first of a name in the first section of a
+// name.
 struct ProfileValue {
-    std::string text;
+    std::string_view text;
     bool present;  // false for a line with no '=': it reads as missing
 };
 
-typedef std::unordered_map<std::string, ProfileValue> ProfileSection;
+typedef std::unordered_map<std::string_view, ProfileValue> ProfileSection;
 
 struct ParsedProfile {
     std::string path;
     struct stat identity;
-    std::unordered_map<std::string, ProfileSection> sections;
+    bool settled;  // see OpenProfile
+    std::string text;
+    std::unordered_map<std::string_view, ProfileSection> sections;
 };
 
 bool IsProfileSpace(unsigned char c)
@@ -35,61 +46,91 @@ bool IsProfileSpace(unsigned char c)
     return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1a;
 }
 
-std::string FoldCase(std::string text)
+// Names and values end at a NUL byte, as C strings do.
+std::string_view CutAtNul(const char* begin, const char* end)
 {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    const char* nul = static_cast<const char*>(std::memchr(begin, '\0', static_cast<size_t>(end - begin)));
+    return std::string_view(begin, static_cast<size_t>((nul != NULL ? nul : end) - begin));
+}
+
+// Blanks go before the NUL cut, so "a \0b" is the name "a ", as on Windows.
+std::string_view FoldName(char* begin, char* end)
+{
+    while (begin < end && IsProfileSpace(*begin))
+        ++begin;
+    while (end > begin && IsProfileSpace(end[-1]))
+        --end;
+    for (char* c = begin; c < end; ++c) {
+        if (*c >= 'A' && *c <= 'Z')
+            *c = static_cast<char>(*c - 'A' + 'a');
+    }
+    return CutAtNul(begin, end);
+}
+
+void AppendUtf8(std::string& text, unsigned code)
+{
+    if (code < 0x80) {
+        text.push_back(static_cast<char>(code));
+        return;
+    }
+    int extra = code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    text.push_back(static_cast<char>((0xF0u << (3 - extra)) | (code >> (6 * extra))));
+    while (extra-- > 0)
+        text.push_back(static_cast<char>(0x80 | ((code >> (6 * extra)) & 0x3F)));
+}
+
+// UTF-16 files carry a byte-order mark. Windows hands their text out in the
+// ANSI code page; here that is UTF-8.
+std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian)
+{
+    std::string text;
+    text.reserve(bytes.size() / 2);
+    auto unit = [&](size_t i) {
+        unsigned first = static_cast<unsigned char>(bytes[i]);
+        unsigned second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        unsigned code = unit(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) < 0xE000) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        }
+        AppendUtf8(text, code);
     }
     return text;
 }
 
-// Names and values end at a NUL byte, as C strings do.
-std::string CutAtNul(const char* begin, const char* end)
-{
-    const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin));
-    return std::string(begin, nul != NULL ? static_cast<const char*>(nul) : end);
-}
-
-// UTF-16 files carry a byte-order mark. Characters past Latin-1 have no
-// byte of their own and read as '?'.
-std::string NarrowUtf16(const std::string& bytes, bool bigEndian)
-{
-    std::string narrow;
-    narrow.reserve(bytes.size() / 2);
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        unsigned char first = static_cast<unsigned char>(bytes[i]);
-        unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
-        unsigned unit = bigEndian ? (first << 8 | second) : (second << 8 | first);
-        narrow.push_back(unit < 0x100 ? static_cast<char>(unit) : '?');
-    }
-    return narrow;
-}
-
-std::string DecodeFileText(const std::string& bytes)
+std::string DecodeFileText(std::string bytes)
 {
     if (bytes.compare(0, 2, "\xFF\xFE") == 0)
-        return NarrowUtf16(bytes, false);
+        return Utf16ToUtf8(bytes, false);
     if (bytes.compare(0, 2, "\xFE\xFF") == 0)
-        return NarrowUtf16(bytes, true);
+        return Utf16ToUtf8(bytes, true);
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        return bytes.substr(3);
+        bytes.erase(0, 3);
     return bytes;
 }
 
-void ParseProfile(const std::string& text, ParsedProfile& profile)
+void ParseProfile(ParsedProfile& profile)
 {
-    // Keys before the first section, and in a repeated section, can never be
-    // found: lookups stop at the first section of a name.
-    ProfileSection* section = NULL;
-    const char* next = text.data();
-    const char* end = next + text.size();
+    // Keys before the first header belong to a nameless section. Only the
+    // first section of a name is ever searched, so keys under a repeated
+    // header (including "[]") are dropped.
+    ProfileSection* section = &profile.sections[std::string_view()];
+    char* next = &profile.text[0];
+    char* end = next + profile.text.size();
+    // CR and LF alike end a line; with one kind, memchr finds line ends fast.
+    for (char* cr = next; (cr = static_cast<char*>(std::memchr(cr, '\r', static_cast<size_t>(end - cr)))) != NULL;)
+        *cr++ = '\n';
     while (next < end) {
-        const char* lineStart = next;
-        while (next < end && *next != '\n' && *next != '\r')
-            ++next;
-        const char* lineEnd = next;
-        while (next < end && (*next == '\n' || *next == '\r'))
+        char* lineStart = next;
+        char* lineEnd = static_cast<char*>(std::memchr(next, '\n', static_cast<size_t>(end - next)));
+        if (lineEnd == NULL)
+            lineEnd = end;
+        next = lineEnd;
+        while (next < end && *next == '\n')
             ++next;
 
         while (lineStart < lineEnd && IsProfileSpace(*lineStart))
@@ -99,33 +140,29 @@ void ParseProfile(const std::string& text, ParsedProfile& profile)
         if (lineStart == lineEnd)
             continue;
 
+        // The header runs to the last ']'; a '[' line without one is a key.
         if (*lineStart == '[') {
-            const char* close = lineEnd;
+            char* close = lineEnd;
             while (close > lineStart && close[-1] != ']')
                 --close;
-            if (close > lineStart + 1) {
-                std::string name = FoldCase(CutAtNul(lineStart + 1, close - 1));
-                bool first = profile.sections.find(name) == profile.sections.end();
-                section = first && !name.empty() ? &profile.sections[name] : NULL;
+            if (close > lineStart) {
+                auto added = profile.sections.emplace(FoldName(lineStart + 1, close - 1), ProfileSection());
+                section = added.second ? &added.first->second : NULL;
                 continue;
             }
         }
         if (section == NULL)
             continue;
 
-        const char* equals =
-            static_cast<const char*>(std::memchr(lineStart, '=', static_cast<size_t>(lineEnd - lineStart)));
-        const char* nameEnd = equals != NULL ? equals : lineEnd;
-        while (nameEnd > lineStart && IsProfileSpace(nameEnd[-1]))
-            --nameEnd;
-        ProfileValue value = {std::string(), equals != NULL};
+        char* equals = static_cast<char*>(std::memchr(lineStart, '=', static_cast<size_t>(lineEnd - lineStart)));
+        ProfileValue value = {std::string_view(), equals != NULL};
         if (equals != NULL) {
-            const char* valueStart = equals + 1;
+            char* valueStart = equals + 1;
             while (valueStart < lineEnd && IsProfileSpace(*valueStart))
                 ++valueStart;
             value.text = CutAtNul(valueStart, lineEnd);
         }
-        section->emplace(FoldCase(CutAtNul(lineStart, nameEnd)), value);
+        section->emplace(FoldName(lineStart, equals != NULL ? equals : lineEnd), value);
     }
 }
 
@@ -136,69 +173,126 @@ bool SameFile(const struct stat& a, const struct stat& b)
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// The parsed file, or NULL when it is missing or not a readable file.
-const ParsedProfile* OpenProfile(LPCSTR fileName)
+long long Nanoseconds(const struct timespec& time)
+{
+    return time.tv_sec * 1000000000LL + time.tv_nsec;
+}
+
+// Windows reads a missing file as an empty one, but a missing folder, a
+// directory or an unreadable file as no file at all. The difference shows:
+// only the first passes the default through the quote rule.
+bool FolderOfExists(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    std::string folder = slash == NULL ? "." : slash == path ? "/" : std::string(path, slash);
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Reads straight into the string, sized for the file plus one byte so that
+// the end shows without a second pass over the text.
+bool ReadAll(int fd, off_t size, std::string& bytes)
+{
+    bytes.resize(static_cast<size_t>(size) + 1);
+    size_t used = 0;
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        ssize_t count = read(fd, &bytes[used], bytes.size() - used);
+        if (count == 0) {
+            bytes.resize(used);
+            return true;
+        }
+        if (count < 0 && errno != EINTR)
+            return false;
+        if (count > 0)
+            used += static_cast<size_t>(count);
+    }
+}
+
+// The parsed file, an empty one for a missing file, or NULL when there is no
+// file to read.
+ParsedProfile* OpenProfile(LPCSTR fileName)
 {
     static ParsedProfile cached;
     static bool cacheValid = false;
+    static ParsedProfile missing = ParsedProfile();
 
-    struct stat identity;
-    if (fileName == NULL || stat(fileName, &identity) != 0 || !S_ISREG(identity.st_mode))
+    if (fileName == NULL)
         return NULL;
-    if (cacheValid && cached.path == fileName && SameFile(cached.identity, identity))
+    struct stat identity;
+    if (stat(fileName, &identity) != 0)
+        return errno == ENOENT && FolderOfExists(fileName) ? &missing : NULL;
+    if (!S_ISREG(identity.st_mode))
+        return NULL;
+    if (cacheValid && cached.settled && cached.path == fileName && SameFile(cached.identity, identity))
         return &cached;
 
+    // File times advance in clock ticks: a rewrite in the tick of the last
+    // change keeps the same times. So the parse is trusted only once the
+    // file's last change is older than the tick the parse began in; until
+    // then every read parses the file again. A change time further ahead
+    // than a tick comes from another clock (a file server's) and is trusted
+    // at once rather than waited for.
     cacheValid = false;
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file)
+    struct timespec started;
+    clock_gettime(CLOCK_REALTIME_COARSE, &started);
+    int fd = open(fileName, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return NULL;
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
+    std::string bytes;
+    bool complete = fstat(fd, &identity) == 0 && S_ISREG(identity.st_mode) && ReadAll(fd, identity.st_size, bytes);
+    close(fd);
+    if (!complete)
         return NULL;
     cached.path = fileName;
     cached.identity = identity;
+    long long ahead = Nanoseconds(identity.st_ctim) - Nanoseconds(started);
+    cached.settled = ahead < 0 || ahead > 100000000;
     cached.sections.clear();
-    ParseProfile(DecodeFileText(bytes), cached);
+    cached.text = DecodeFileText(std::move(bytes));
+    ParseProfile(cached);
     cacheValid = true;
     return &cached;
 }
 
-std::string TrimmedName(LPCSTR name)
+std::string QueryName(LPCSTR name)
 {
-    const char* begin = name;
-    const char* end = name + std::strlen(name);
-    while (begin < end && IsProfileSpace(*begin))
-        ++begin;
-    while (end > begin && IsProfileSpace(end[-1]))
-        --end;
-    return FoldCase(std::string(begin, end));
+    std::string folded(name);
+    return std::string(FoldName(&folded[0], &folded[0] + folded.size()));
 }
 
 const ProfileValue* FindValue(const ParsedProfile& profile, LPCSTR section, LPCSTR key)
 {
-    auto foundSection = profile.sections.find(TrimmedName(section));
+    auto foundSection = profile.sections.find(QueryName(section));
     if (foundSection == profile.sections.end())
         return NULL;
-    auto foundKey = foundSection->second.find(TrimmedName(key));
+    auto foundKey = foundSection->second.find(QueryName(key));
     if (foundKey == foundSection->second.end() || !foundKey->second.present)
         return NULL;
     return &foundKey->second;
 }
 
-// A matching pair of single or double quotes around a value goes.
-std::string Unquoted(const std::string& text)
+// Copies text cut to size - 1 characters. A value in a matching pair of
+// single or double quotes loses them the way Windows does it: it copies
+// from after the opening quote, then drops the last character copied if
+// the closing quote could have fit, so a quoted value that would exactly
+// fill the buffer comes out one character short.
+DWORD CopyValue(std::string_view text, bool unquote, LPSTR buffer, DWORD size)
 {
-    if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0])
-        return text.substr(1, text.size() - 2);
-    return text;
-}
-
-DWORD CopyCut(const std::string& text, LPSTR buffer, DWORD size)
-{
-    size_t length = text.size() < size - 1 ? text.size() : size - 1;
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-    return static_cast<DWORD>(length);
+    size_t start = 0;
+    size_t length = text.size();
+    bool quoted = unquote && length >= 2 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0];
+    if (quoted) {
+        start = 1;
+        --length;
+    }
+    size_t copied = length < size - 1 ? length : size - 1;
+    std::memcpy(buffer, text.data() + start, copied);
+    if (quoted && size >= length && copied > 0)
+        --copied;
+    buffer[copied] = '\0';
+    return static_cast<DWORD>(copied);
 }
 
 }  // namespace
@@ -208,19 +302,22 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
 {
     if (buffer == NULL || size == 0)
         return 0;
-    // Windows drops trailing blanks of the default.
+    // Windows drops trailing spaces of the default, all but a first one.
     std::string fallback = defaultValue != NULL ? defaultValue : "";
-    fallback.erase(fallback.find_last_not_of(' ') + 1);
+    size_t keep = fallback.size();
+    while (keep > 1 && fallback[keep - 1] == ' ')
+        --keep;
+    fallback.resize(keep);
 
     // Listing sections or keys (a NULL name) is not offered.
     if (section == NULL || key == NULL)
-        return CopyCut(std::string(), buffer, size);
+        return CopyValue(std::string_view(), false, buffer, size);
 
-    const ParsedProfile* profile = OpenProfile(fileName);
+    ParsedProfile* profile = OpenProfile(fileName);
     if (profile == NULL)
-        return CopyCut(fallback, buffer, size);
+        return CopyValue(fallback, false, buffer, size);
     const ProfileValue* value = FindValue(*profile, section, key);
-    return CopyCut(Unquoted(value != NULL ? value->text : fallback), buffer, size);
+    return CopyValue(value != NULL ? value->text : fallback, true, buffer, size);
 }
 
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName)
