@@ -1,12 +1,45 @@
-// Entry point of velloran.exe: finds the setup file and runs the
-// installation. The tail is taken from the raw command line so the rule for
-// quoted names holds exactly, whatever the C runtime would derive.
+// Entry point of velloran.exe: registers the window class, finds the setup
+// file, shows the launcher window centred on the desktop and posts itself
+// the start message; the installation runs when the loop delivers it.
+#include "launcher_window.h"
 #include "odbc_install.h"
 #include "setup_file.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
 {
+    RegisterLauncherClass(instance);
+
+    RECT desktop;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+
+    // The tail comes from the raw command line so the rule for quoted names
+    // holds exactly, whatever the C runtime would derive.
     FillSetupFilePath(GetCommandLineTail(GetCommandLineA()));
-    RunInstallation();
+
+    char caption[100];
+    ReadTitleSetting(caption, sizeof caption);
+
+    HWND window = CreateWindowExA(0, LauncherClassName, caption, WS_CAPTION,
+                                  (desktop.right - LAUNCHER_WIDTH) / 2,
+                                  (desktop.bottom - LAUNCHER_HEIGHT) / 2, LAUNCHER_WIDTH,
+                                  LAUNCHER_HEIGHT, NULL, NULL, instance, NULL);
+    if (window == NULL) {
+        // No window would ever receive the start message: run without one.
+        RunInstallation();
+        return 0;
+    }
+    ShowWindow(window, showState);
+    UpdateWindow(window);
+    PostMessageA(window, WM_LAUNCHER_START, 0, 0);
+
+    MSG message;
+    BOOL fetched;
+    while ((fetched = GetMessageA(&message, NULL, 0, 0)) != 0) {
+        if (fetched == -1)
+            break;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    // Whatever code a quit message carried, the program ends with 0.
     return 0;
 }
