@@ -3,7 +3,8 @@
 # needs. Asks the package index only when something is missing.
 set -eu
 packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev mingw-w64
-  unixodbc-dev unixodbc odbcinst libodbcinst2 libsqliteodbc"
+  unixodbc-dev unixodbc odbcinst libodbcinst2 libsqliteodbc
+  wine wine64 xvfb python3"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
