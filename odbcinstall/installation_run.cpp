@@ -17,7 +17,7 @@ void InstallDriverManager(void)
         ShowWarning("Failed to install ODBC driver manager.");
 }
 
-// Translators and drivers: one numbered list of encoded specifications each.
+// Translators and drivers: one numbered list of encoded entries each.
 static void InstallComponentList(LPCSTR section, LPCSTR keyFormat,
                                  BOOL (*install)(LPCSTR), LPCSTR warning)
 {

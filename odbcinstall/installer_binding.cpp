@@ -39,24 +39,25 @@ BOOL OdbcInstallDriverManager(void)
                                                        INSTALLER_PATH_SIZE, &pathLength);
 }
 
-BOOL OdbcInstallTranslator(LPCSTR spec)
+// Translators and drivers are installed by functions of one shape.
+template <typename Function>
+static BOOL InstallComponent(LPCSTR functionName, LPCSTR spec)
 {
     char path[INSTALLER_PATH_SIZE];
     WORD pathLength = 0;
     DWORD usageCount = 0;
-    return CallInstaller<InstallTranslatorFunction>("SQLInstallTranslatorEx", spec, NoPathIn, path,
-                                                    INSTALLER_PATH_SIZE, &pathLength,
-                                                    ODBC_INSTALL_COMPLETE, &usageCount);
+    return CallInstaller<Function>(functionName, spec, NoPathIn, path, INSTALLER_PATH_SIZE,
+                                   &pathLength, ODBC_INSTALL_COMPLETE, &usageCount);
+}
+
+BOOL OdbcInstallTranslator(LPCSTR spec)
+{
+    return InstallComponent<InstallTranslatorFunction>("SQLInstallTranslatorEx", spec);
 }
 
 BOOL OdbcInstallDriver(LPCSTR spec)
 {
-    char path[INSTALLER_PATH_SIZE];
-    WORD pathLength = 0;
-    DWORD usageCount = 0;
-    return CallInstaller<InstallDriverFunction>("SQLInstallDriverEx", spec, NoPathIn, path,
-                                                INSTALLER_PATH_SIZE, &pathLength,
-                                                ODBC_INSTALL_COMPLETE, &usageCount);
+    return InstallComponent<InstallDriverFunction>("SQLInstallDriverEx", spec);
 }
 
 BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes)
