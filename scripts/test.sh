@@ -1,11 +1,11 @@
 #!/bin/sh
 # Installs what is needed, builds both targets (and the Linux one again
-# under AddressSanitizer and UBSan) with warnings as errors, and runs every
-# test.
+# under AddressSanitizer and UBSan, and with clang for the fuzz targets)
+# with warnings as errors, and runs every test.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
-for preset in linux linux-asan windows; do
+for preset in linux linux-asan linux-fuzz windows; do
     echo "== $preset"
     cmake --preset "$preset" -DVELLORAN_WERROR=ON >/dev/null
     cmake --build --preset "$preset"

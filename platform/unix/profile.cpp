@@ -104,10 +104,14 @@ std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian)
 
 std::string DecodeFileText(std::string bytes)
 {
-    if (bytes.compare(0, 2, "\xFF\xFE") == 0)
-        return Utf16ToUtf8(bytes, false);
-    if (bytes.compare(0, 2, "\xFE\xFF") == 0)
-        return Utf16ToUtf8(bytes, true);
+    bool littleEndian = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (littleEndian || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        // Windows reads a last odd byte as a whole unit, as if a zero byte
+        // followed it.
+        if (bytes.size() % 2 != 0)
+            bytes.push_back('\0');
+        return Utf16ToUtf8(bytes, !littleEndian);
+    }
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         bytes.erase(0, 3);
     return bytes;
@@ -288,7 +292,9 @@ DWORD CopyValue(std::string_view text, bool unquote, LPSTR buffer, DWORD size)
         --length;
     }
     size_t copied = length < size - 1 ? length : size - 1;
-    std::memcpy(buffer, text.data() + start, copied);
+    // An empty view may have no data at all, which memcpy must not be given.
+    if (copied > 0)
+        std::memcpy(buffer, text.data() + start, copied);
     if (quoted && size >= length && copied > 0)
         --copied;
     buffer[copied] = '\0';

@@ -5,6 +5,9 @@
  *
  *   x86_64-w64-mingw32-gcc -o probe.exe profile_probe.c
  *   wine probe.exe Z:\tmp\probe-files      (the folder must not exist)
+ *
+ * The windows preset builds it, and its wine.ProfileTable test runs it in
+ * the session's Wine prefix: exit code 0 only when every row matches.
  */
 #include <windows.h>
 #include <stdio.h>

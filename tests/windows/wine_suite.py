@@ -6,6 +6,8 @@ CTest runs three steps, the first and last as fixtures around the groups:
     wine_suite.py boot SESSION            a fresh Wine prefix in SESSION
     wine_suite.py run SESSION FILES [GROUP...]   the tests (unittest)
     wine_suite.py clean SESSION           stops Wine, removes SESSION
+    wine_suite.py profile-probe SESSION --profile-probe EXE
+                                          the profile case table, in the prefix
 
 A `run` starts its own Xvfb display and a Wine server for the prefix, and
 stops both at the end. Every run of velloran.exe gets a new Wine virtual
@@ -496,12 +498,30 @@ def clean(session):
     shutil.rmtree(session, ignore_errors=True)
 
 
+def profile_probe(session, exe):
+    """The profile case table against Wine's own profile functions; no display."""
+    scratch = session / ("profile-probe-%d" % os.getpid())
+    shutil.rmtree(scratch, ignore_errors=True)
+    scratch.mkdir(parents=True)
+    shutil.copy(exe, scratch / "profile_probe.exe")
+    wine = Wine(session / "prefix", "")
+    try:
+        result = wine.run(windows_path(scratch / "profile_probe.exe"), windows_path(scratch / "files"),
+                          timeout=120)
+    finally:
+        wine.stop()
+        shutil.rmtree(scratch, ignore_errors=True)
+    # Every row, with "/* was ... */" before those Wine answers differently.
+    print(result.stdout, end="")
+    return result.returncode
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("step", choices=["boot", "run", "clean"])
+    parser.add_argument("step", choices=["boot", "run", "clean", "profile-probe"])
     parser.add_argument("session", type=Path)
-    for name in ("velloran", "probe", "fake", "recorder", "scenarios"):
-        parser.add_argument("--" + name)
+    for name in ("velloran", "probe", "fake", "recorder", "scenarios", "profile_probe"):
+        parser.add_argument("--" + name.replace("_", "-"))
     args, rest = parser.parse_known_args()
     missing = [tool for tool in ("wine", "wineserver", "Xvfb") if shutil.which(tool) is None]
     if missing:
@@ -513,6 +533,8 @@ def main():
     if args.step == "clean":
         clean(args.session)
         return 0
+    if args.step == "profile-probe":
+        return profile_probe(args.session, args.profile_probe)
     global SUITE
     with xvfb() as display:
         SUITE = Suite(args.session, args, display)
