@@ -11,7 +11,7 @@ static void ShowWarning(LPCSTR text)
 
 void InstallDriverManager(void)
 {
-    if (GetPrivateProfileIntA("InstallManager", "Install", 0, SetupFilePath) == 0)
+    if (!ReadInstallManagerSetting())
         return;
     if (!OdbcInstallDriverManager())
         ShowWarning("Failed to install ODBC driver manager.");
@@ -21,13 +21,8 @@ void InstallDriverManager(void)
 static void InstallComponentList(LPCSTR section, LPCSTR keyFormat,
                                  BOOL (*install)(LPCSTR), LPCSTR warning)
 {
-    char key[LIST_KEY_SIZE];
     char value[ATTRIBUTE_LIST_SIZE];
-    for (int n = 1; FormatListKey(key, keyFormat, n); ++n) {
-        GetPrivateProfileStringA(section, key, "None", value, sizeof value, SetupFilePath);
-        if (lstrcmpA(value, "None") == 0)
-            return;
-        DecodeAttributeList(value);
+    for (int n = 1; ReadComponentEntry(section, keyFormat, n, value); ++n) {
         if (!install(value))
             ShowWarning(warning);
     }
@@ -35,57 +30,22 @@ static void InstallComponentList(LPCSTR section, LPCSTR keyFormat,
 
 void InstallTranslators(void)
 {
-    InstallComponentList("Translators", "Translator%d", OdbcInstallTranslator,
+    InstallComponentList(TranslatorsSection, TranslatorKeyFormat, OdbcInstallTranslator,
                          "Failed to install ODBC translator.");
 }
 
 void InstallDrivers(void)
 {
-    InstallComponentList("Drivers", "Driver%d", OdbcInstallDriver,
+    InstallComponentList(DriversSection, DriverKeyFormat, OdbcInstallDriver,
                          "Failed to install ODBC driver.");
-}
-
-static const struct {
-    LPCSTR keyword;
-    WORD request;
-} RequestKeywords[] = {
-    {"ODBC_ADD_DSN", ODBC_ADD_DSN},
-    {"ODBC_CONFIG_DSN", ODBC_CONFIG_DSN},
-    {"ODBC_REMOVE_DSN", ODBC_REMOVE_DSN},
-    {"ODBC_ADD_SYS_DSN", ODBC_ADD_SYS_DSN},
-    {"ODBC_CONFIG_SYS_DSN", ODBC_CONFIG_SYS_DSN},
-    {"ODBC_REMOVE_SYS_DSN", ODBC_REMOVE_SYS_DSN},
-};
-
-WORD MapRequestKeyword(LPCSTR keyword)
-{
-    for (const auto& entry : RequestKeywords) {
-        if (lstrcmpA(keyword, entry.keyword) == 0)
-            return entry.request;
-    }
-    return ODBC_ADD_DSN;
 }
 
 void ConfigureDataSources(void)
 {
-    char key[LIST_KEY_SIZE];
-    char keyword[20];
-    char driver[150];
+    char driver[DRIVER_NAME_SIZE];
     char attributes[ATTRIBUTE_LIST_SIZE];
-    // "DSRequest%d" is the longest of the three names, so its limit holds
-    // for all of them.
-    for (int n = 1; FormatListKey(key, "DSRequest%d", n); ++n) {
-        FormatListKey(key, "DSDriver%d", n);
-        GetPrivateProfileStringA("Data Sources", key, "None", driver, sizeof driver, SetupFilePath);
-        if (lstrcmpA(driver, "None") == 0)
-            return;
-        FormatListKey(key, "DSAttrib%d", n);
-        GetPrivateProfileStringA("Data Sources", key, "None", attributes, sizeof attributes,
-                                 SetupFilePath);
-        DecodeAttributeList(attributes);
-        FormatListKey(key, "DSRequest%d", n);
-        GetPrivateProfileStringA("Data Sources", key, "None", keyword, sizeof keyword,
-                                 SetupFilePath);
+    char keyword[REQUEST_KEYWORD_SIZE];
+    for (int n = 1; ReadDataSourceEntry(n, driver, attributes, keyword); ++n) {
         if (!OdbcConfigDataSource(MapRequestKeyword(keyword), driver, attributes))
             ShowWarning("Failed to configure ODBC data source.");
     }

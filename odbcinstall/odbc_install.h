@@ -10,9 +10,6 @@ BOOL OdbcInstallTranslator(LPCSTR spec);
 BOOL OdbcInstallDriver(LPCSTR spec);
 BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes);
 
-// The request code for a "DSRequest" keyword; ODBC_ADD_DSN when unknown.
-WORD MapRequestKeyword(LPCSTR keyword);
-
 void InstallDriverManager(void);
 void InstallTranslators(void);
 void InstallDrivers(void);

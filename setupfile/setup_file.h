@@ -1,10 +1,30 @@
-// The setup file: where it is, the settings read from it, and the decoding
-// of its attribute-list values.
+// The setup file: where it is, the settings and list entries read from it,
+// and the decoding of its attribute-list values.
 #pragma once
 
 #include "platform.h"
 
 enum { SETUP_PATH_SIZE = 260, ATTRIBUTE_LIST_SIZE = 1000, LIST_KEY_SIZE = 16 };
+
+// Buffers the run reads into; a longer value is cut to one less.
+enum { TITLE_SIZE = 100, LOAD_MESSAGE_SIZE = 150, DRIVER_NAME_SIZE = 150, REQUEST_KEYWORD_SIZE = 20 };
+
+// Where everything is read from. The run and the checker share these names.
+const char SettingsSection[] = "Settings";
+const char TitleKey[] = "Title";
+const char LoadMessageKey[] = "LoadMessage";
+const char InstallManagerSection[] = "InstallManager";
+const char InstallKey[] = "Install";
+const char TranslatorsSection[] = "Translators";
+const char TranslatorKeyFormat[] = "Translator%d";
+const char DriversSection[] = "Drivers";
+const char DriverKeyFormat[] = "Driver%d";
+const char DataSourcesSection[] = "Data Sources";
+const char DataSourceDriverKeyFormat[] = "DSDriver%d";
+const char DataSourceAttributesKeyFormat[] = "DSAttrib%d";
+const char DataSourceRequestKeyFormat[] = "DSRequest%d";
+// What a missing list key reads as, and the value that ends a list.
+const char EndOfList[] = "None";
 
 // Empty when no setup file could be determined; nothing is read then.
 extern char SetupFilePath[SETUP_PATH_SIZE];
@@ -28,3 +48,33 @@ BOOL FormatListKey(LPSTR key, LPCSTR format, int index);
 // Turns each "\0" in a NUL-terminated value into a NUL, in place, leaving a
 // list closed by two NULs.
 void DecodeAttributeList(LPSTR buffer);
+
+// Nonzero when the driver manager is to be installed.
+BOOL ReadInstallManagerSetting(void);
+
+// A list value as the run reads it, before decoding: ATTRIBUTE_LIST_SIZE
+// bytes, EndOfList when the key is missing.
+void ReadListValue(LPCSTR section, LPCSTR key, LPSTR value);
+
+// Entry <index> of a translator or driver list, decoded into value
+// (ATTRIBUTE_LIST_SIZE bytes). FALSE at the end of the list: a key name
+// past LIST_KEY_SIZE, a missing key or EndOfList.
+BOOL ReadComponentEntry(LPCSTR section, LPCSTR keyFormat, int index, LPSTR value);
+
+// Data source <index>: driver name (DRIVER_NAME_SIZE), decoded attributes
+// (ATTRIBUTE_LIST_SIZE) and request keyword (REQUEST_KEYWORD_SIZE), the
+// last two EndOfList when missing. FALSE at the end of the list, which
+// DSDriverN leads.
+BOOL ReadDataSourceEntry(int index, LPSTR driver, LPSTR attributes, LPSTR keyword);
+
+// The request keywords and their codes; anything else adds a user data
+// source.
+struct RequestKeyword {
+    LPCSTR keyword;
+    WORD request;
+};
+enum { REQUEST_KEYWORD_COUNT = 6 };
+extern const RequestKeyword RequestKeywords[REQUEST_KEYWORD_COUNT];
+
+// The request code for a "DSRequest" keyword; ODBC_ADD_DSN when unknown.
+WORD MapRequestKeyword(LPCSTR keyword);

@@ -32,7 +32,7 @@ static void PaintLoadMessage(HWND window)
     RECT client;
     GetClientRect(window, &client);
     SetBkMode(context, TRANSPARENT);
-    char text[150];
+    char text[LOAD_MESSAGE_SIZE];
     ReadLoadMessageSetting(text, sizeof text);
     DrawTextA(context, text, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
     EndPaint(window, &paint);

@@ -16,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     // holds exactly, whatever the C runtime would derive.
     FillSetupFilePath(GetCommandLineTail(GetCommandLineA()));
 
-    char caption[100];
+    char caption[TITLE_SIZE];
     ReadTitleSetting(caption, sizeof caption);
 
     HWND window = CreateWindowExA(0, LauncherClassName, caption, WS_CAPTION,

@@ -1,5 +1,5 @@
 // The data-source request keywords and the codes they stand for.
-#include "odbc_install.h"
+#include "setup_file.h"
 
 #include <gtest/gtest.h>
 

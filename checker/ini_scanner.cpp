@@ -1,0 +1,161 @@
+// A small line scanner over the raw setup file. The profile functions hide
+// repeated keys and sections, keys nobody asks for and line numbers; the
+// checker needs those for its findings, never for the plan.
+#include "checker.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+static bool IsBlank(unsigned char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1a;
+}
+
+static std::string Trim(const std::string& text)
+{
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsBlank(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && IsBlank(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+std::string FoldName(const std::string& name)
+{
+    std::string folded = Trim(name);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+// Names only matter here, so a UTF-16 file keeps its ASCII and marks the
+// rest.
+static std::string TextOf(const std::string& bytes)
+{
+    bool little = bytes.compare(0, 2, "\xFF\xFE") == 0;
+    if (little || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        std::string text;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            unsigned char low = static_cast<unsigned char>(bytes[little ? i : i + 1]);
+            unsigned char high = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
+            text.push_back(high == 0 && low < 0x80 ? static_cast<char>(low) : '?');
+        }
+        return text;
+    }
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return bytes.substr(3);
+    return bytes;
+}
+
+static bool ReadBytes(LPCSTR path, std::string& bytes, std::string& error)
+{
+    FILE* file = std::fopen(path, "rb");
+    if (file == NULL) {
+        error = std::strerror(errno);
+        return false;
+    }
+    char block[65536];
+    size_t count;
+    while ((count = std::fread(block, 1, sizeof block, file)) > 0)
+        bytes.append(block, count);
+    bool failed = std::ferror(file) != 0;
+    if (failed)
+        error = std::strerror(errno);
+    std::fclose(file);
+    return !failed;
+}
+
+static void AddLine(RawFile& file, const std::string& text, int number)
+{
+    std::string line = Trim(text);
+    if (line.empty() || line[0] == ';')
+        return;
+    size_t close = line.rfind(']');
+    if (line[0] == '[' && close != std::string::npos) {
+        RawSection section;
+        section.name = Trim(line.substr(1, close - 1));
+        section.folded = FoldName(section.name);
+        section.line = number;
+        section.repeated = FindRawSection(file, section.name.c_str()) != NULL;
+        file.sections.push_back(section);
+        return;
+    }
+    RawSection& section = file.sections.back();
+    size_t equals = line.find('=');
+    RawKey key;
+    key.name = Trim(line.substr(0, equals));
+    key.folded = FoldName(key.name);
+    key.line = number;
+    key.hasEquals = equals != std::string::npos;
+    section.firstKey.emplace(key.folded, section.keys.size());
+    section.keys.push_back(key);
+}
+
+BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error)
+{
+    std::string bytes;
+    if (!ReadBytes(path, bytes, error))
+        return FALSE;
+    std::string text = TextOf(bytes);
+    file.sections.assign(1, RawSection());
+    file.sections[0].line = 0;
+    file.sections[0].repeated = false;
+    // CR, LF and CR LF each end a line.
+    int number = 1;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != '\n' && text[i] != '\r')
+            continue;
+        AddLine(file, text.substr(start, i - start), number++);
+        if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    return TRUE;
+}
+
+const RawSection* FindRawSection(const RawFile& file, LPCSTR section)
+{
+    std::string folded = FoldName(section);
+    for (const RawSection& candidate : file.sections) {
+        if (candidate.folded == folded && (candidate.line > 0 || folded.empty()))
+            return &candidate;
+    }
+    return NULL;
+}
+
+const RawKey* FindRawKey(const RawFile& file, LPCSTR section, const std::string& key)
+{
+    const RawSection* found = FindRawSection(file, section);
+    if (found == NULL)
+        return NULL;
+    auto index = found->firstKey.find(FoldName(key));
+    return index == found->firstKey.end() ? NULL : &found->keys[index->second];
+}
+
+int LineOf(const RawFile& file, LPCSTR section, const std::string& key)
+{
+    const RawKey* found = FindRawKey(file, section, key);
+    return found != NULL ? found->line : 0;
+}
+
+long long ListKeyNumber(const std::string& folded, LPCSTR keyFormat)
+{
+    std::string stem = FoldName(std::string(keyFormat, std::strlen(keyFormat) - 2));
+    if (folded.compare(0, stem.size(), stem) != 0)
+        return -1;
+    std::string digits = folded.substr(stem.size());
+    if (digits.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    if (digits.empty() || digits[0] == '0')
+        return 0;
+    // Past any key-name limit either way.
+    if (digits.size() > 18)
+        return LLONG_MAX;
+    return std::stoll(digits);
+}

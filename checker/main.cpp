@@ -1,0 +1,76 @@
+// Entry point of velloran-check: reads a setup file the way velloran does,
+// without loading the installer library or changing anything, and prints
+// the plan of the run and the traps found in the file.
+// Exit status: 0 no findings, 1 findings, 2 the file cannot be read.
+#include "checker.h"
+
+#include <algorithm>
+#include <cstring>
+
+enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNREADABLE = 2 };
+
+static int Usage(void)
+{
+    std::fprintf(stderr, "usage: velloran-check [--quiet] [--json] <setup file>\n");
+    return EXIT_UNREADABLE;
+}
+
+static int Unreadable(LPCSTR path, const std::string& error, bool json)
+{
+    if (json)
+        PrintJsonError(stdout, path, error);
+    else
+        std::fprintf(stderr, "velloran-check: cannot read %s: %s\n", path, error.c_str());
+    return EXIT_UNREADABLE;
+}
+
+int main(int argc, char** argv)
+{
+    bool quiet = false;
+    bool json = false;
+    bool options = true;
+    const char* path = NULL;
+    for (int i = 1; i < argc; ++i) {
+        if (options && std::strcmp(argv[i], "--quiet") == 0)
+            quiet = true;
+        else if (options && std::strcmp(argv[i], "--json") == 0)
+            json = true;
+        else if (options && std::strcmp(argv[i], "--") == 0)
+            options = false;
+        else if (path == NULL && (!options || argv[i][0] != '-'))
+            path = argv[i];
+        else
+            return Usage();
+    }
+    if (path == NULL || path[0] == '\0')
+        return Usage();
+
+    // Windows looks for a bare file name in its own folder; the checker
+    // means the file in the working folder, on both systems.
+    std::string named = path;
+    if (named.find_first_of("/\\") == std::string::npos)
+        named = "./" + named;
+    if (!FillSetupFilePath(named.c_str()))
+        return Unreadable(path, "a path of 260 characters or more, which velloran refuses", json);
+
+    RawFile file;
+    std::string error;
+    if (!ScanIniFile(SetupFilePath, file, error))
+        return Unreadable(path, error, json);
+
+    SetupPlan plan;
+    ReadSetupPlan(plan);
+    Findings findings;
+    FindValueFindings(plan, file, findings);
+    FindListFindings(plan, file, findings);
+    FindFileFindings(file, findings);
+    // In file order, so the report reads top to bottom.
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+
+    if (json)
+        PrintJsonReport(stdout, path, plan, findings, quiet);
+    else
+        PrintTextReport(stdout, path, plan, findings, quiet);
+    return findings.empty() ? EXIT_CLEAN : EXIT_FINDINGS;
+}

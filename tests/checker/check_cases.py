@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""Tests of velloran-check over the setup files in cases/, one per trap.
+
+reports           text output against <case>.expected (--update rewrites
+                  them), --quiet, --json (strict UTF-8 JSON whose findings
+                  match the text) and the exit status
+exit-codes        files that cannot be read, refused paths, bad usage
+plan-matches-run  the JSON plan against the installer calls velloran makes
+                  on the same file, through the recording fake installer
+generated         a list that fills the key-name limit, a UTF-16 file
+"""
+import argparse
+import codecs
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+# JSON strings carry each byte that is not UTF-8 as \u00XX.
+codecs.register_error("bytes_as_latin1", lambda e: (e.object[e.start:e.end].decode("latin-1"), e.end))
+FAILURES = []
+
+
+def check(condition, message):
+    if not condition:
+        FAILURES.append(message)
+
+
+def run(args, cwd=None, env=None):
+    done = subprocess.run(args, cwd=cwd, env=env, capture_output=True, timeout=120)
+    return done.returncode, done.stdout
+
+
+def cases(options):
+    return sorted(f for f in os.listdir(options.cases) if f.endswith(".ini"))
+
+
+def text_findings(text):
+    """(line, kind) of each finding block in the text report."""
+    found = []
+    for line in text.splitlines():
+        m = re.match(r"^  (?:line (\d+), )?.* \(([a-z-]+)\)$", line)
+        if m:
+            found.append((int(m.group(1) or 0), m.group(2)))
+    return found
+
+
+def load_json(output, name):
+    try:
+        return json.loads(output.decode("utf-8"))
+    except (UnicodeDecodeError, ValueError) as error:
+        FAILURES.append(f"{name}: --json output is not strict UTF-8 JSON: {error}")
+        return None
+
+
+def test_reports(options):
+    for case in cases(options):
+        status, text = run([options.checker, case], cwd=options.cases)
+        golden = os.path.join(options.cases, case[:-4] + ".expected")
+        if options.update:
+            with open(golden, "wb") as f:
+                f.write(text)
+        with open(golden, "rb") as f:
+            expected = f.read()
+        check(text == expected, f"{case}: text report differs from {os.path.basename(golden)}")
+        findings = text_findings(text.decode("latin-1"))
+        check(status == (1 if findings else 0), f"{case}: exit status {status} with {len(findings)} findings")
+
+        _, quiet = run([options.checker, "--quiet", case], cwd=options.cases)
+        tail = text.split(b"\nFindings: ", 1)
+        expected_quiet = tail[1].split(b"\n", 1)[1] if len(tail) == 2 else b""
+        check(quiet == expected_quiet, f"{case}: --quiet is not the findings of the full report")
+
+        for flags in (["--json"], ["--json", "--quiet"]):
+            status, output = run([options.checker] + flags + [case], cwd=options.cases)
+            report = load_json(output, f"{case} {flags}")
+            if report is None:
+                continue
+            check(status == (1 if findings else 0), f"{case} {flags}: exit status {status}")
+            check([(f["line"], f["kind"]) for f in report["findings"]] == findings,
+                  f"{case} {flags}: JSON findings differ from the text report")
+            check(("window" in report) != ("--quiet" in flags), f"{case} {flags}: plan shown or hidden wrongly")
+
+    # Bytes that are not UTF-8 come back as \u00XX, and nothing is lost.
+    _, output = run([options.checker, "--json", "non_utf8.ini"], cwd=options.cases)
+    check(b'"Caf\\u00e9 \\"setup\\" \\\\ tab\\u0001x"' in output, "non_utf8.ini: caption escaping")
+    report = load_json(output, "non_utf8.ini")
+    if report:
+        check(report["window"]["message"] == "Gr\u00fc\u00dfe", "non_utf8.ini: valid UTF-8 passes as is")
+        check(report["drivers"][0]["elements"][1] == "Driver=C:\\odbc\\p\u00e9.dll", "non_utf8.ini: element escaping")
+
+
+def test_exit_codes(options):
+    with tempfile.TemporaryDirectory() as folder:
+        unreadable = os.path.join(folder, "unreadable.ini")
+        with open(unreadable, "w") as f:
+            f.write("[Drivers]\nDriver1=x\n")
+        os.chmod(unreadable, 0)
+        long_path = os.path.join(folder, "x" * (260 - len(folder) - 1))
+        paths = [os.path.join(folder, "missing.ini"), folder, long_path]
+        if not os.access(unreadable, os.R_OK):  # root reads it anyway
+            paths.append(unreadable)
+        for path in paths:
+            status, output = run([options.checker, path])
+            check(status == 2 and output == b"", f"{path[:60]}: exit status {status}, output {output[:80]!r}")
+            status, output = run([options.checker, "--json", path])
+            report = load_json(output, path)
+            check(status == 2 and report is not None and report.get("error"), f"{path[:60]} --json: no error object")
+    for usage in ([], ["--verbose", "x.ini"], ["a.ini", "b.ini"], [""]):
+        status, _ = run([options.checker] + usage)
+        check(status == 2, f"usage {usage}: exit status {status}")
+
+
+def unescape_log(text):
+    out = bytearray()
+    i = 0
+    while i < len(text):
+        if text[i] == "\\":
+            if text[i + 1] == "0":
+                out.append(0)
+            elif text[i + 1] == "x":
+                out.append(int(text[i + 2:i + 4], 16))
+                i += 2
+            else:
+                out.append(ord(text[i + 1]))
+            i += 2
+        else:
+            out.append(ord(text[i]))
+            i += 1
+    return bytes(out)
+
+
+def elements(data):
+    """The elements of a double-NUL-closed list, as the JSON report spells them."""
+    items = []
+    for part in data.split(b"\0"):
+        if not part:
+            break
+        items.append(part.decode("utf-8", "bytes_as_latin1"))
+    return items
+
+
+def calls_of_run(options, path):
+    with tempfile.TemporaryDirectory() as folder:
+        log = os.path.join(folder, "calls.log")
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        env.update(LD_LIBRARY_PATH=options.fake_dir, VELLORAN_FAKE_LOG=log, HOME=folder,
+                   ODBCSYSINI=folder, ODBCINI=os.path.join(folder, "odbc.ini"))
+        run([options.velloran, os.path.abspath(path)], env=env)
+        lines = open(log, encoding="latin-1").read().splitlines() if os.path.exists(log) else []
+    plan = {"driverManager": False, "translators": [], "drivers": [], "dataSources": []}
+    for line in lines:
+        fields = {k: unescape_log(v) for k, v in re.findall(r' (\w+)="((?:[^"\\]|\\.)*)"', line)}
+        if line.startswith("SQLInstallDriverManager#"):
+            plan["driverManager"] = True
+        elif line.startswith("SQLInstallTranslatorEx#"):
+            plan["translators"].append(elements(fields["spec"]))
+        elif line.startswith("SQLInstallDriverEx#"):
+            plan["drivers"].append(elements(fields["spec"]))
+        elif line.startswith("SQLConfigDataSource#"):
+            request = int(re.search(r" request=(\d+)", line).group(1))
+            driver = fields["driver"].decode("utf-8", "bytes_as_latin1")
+            plan["dataSources"].append((request, driver, elements(fields["attributes"])))
+    return plan
+
+
+def test_plan_matches_run(options):
+    files = [os.path.join(options.cases, c) for c in cases(options)]
+    files += [os.path.join(options.scenarios, f) for f in sorted(os.listdir(options.scenarios)) if f.endswith(".ini")]
+    for path in files:
+        _, output = run([options.checker, "--json", path])
+        report = load_json(output, path)
+        if report is None:
+            continue
+        planned = {
+            "driverManager": report["driverManager"],
+            "translators": [e["elements"] for e in report["translators"]],
+            "drivers": [e["elements"] for e in report["drivers"]],
+            "dataSources": [(d["request"]["code"], d["driver"], d["attributes"]) for d in report["dataSources"]],
+        }
+        done = calls_of_run(options, path)
+        for part in planned:
+            check(planned[part] == done[part], f"{os.path.basename(path)}: {part} planned {planned[part]!r:.200} "
+                                               f"but the run made {done[part]!r:.200}")
+
+
+def test_generated(options):
+    with tempfile.TemporaryDirectory() as folder:
+        # Every number a 15-character key name allows, and one more.
+        full = os.path.join(folder, "full.ini")
+        with open(full, "w") as f:
+            f.write("[Translators]\n")
+            f.writelines(f"Translator{n}=T\n" for n in range(1, 100001))
+        status, output = run([options.checker, "--json", "--quiet", full])
+        report = load_json(output, "full.ini")
+        check(status == 1 and report and [(x["kind"], x["key"]) for x in report["findings"]]
+              == [("key-limit", "Translator99999")], f"full list: {output[:300]!r}")
+        check(report and "Translator100000" in report["findings"][0]["problem"], "full list: the lost key is named")
+
+        # UTF-16 with a byte-order mark reads like its UTF-8 original.
+        with open(os.path.join(options.cases, "clean.ini"), encoding="utf-8") as f:
+            text = f.read()
+        wide = os.path.join(folder, "clean16.ini")
+        with open(wide, "w", encoding="utf-16") as f:
+            f.write(text)
+        status, output = run([options.checker, wide])
+        _, original = run([options.checker, "clean.ini"], cwd=options.cases)
+        check(status == 0 and output.split(b"\n", 1)[1] == original.split(b"\n", 1)[1], "UTF-16 file reads differently")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("group", choices=["reports", "exit-codes", "plan-matches-run", "generated"])
+    for name in ("checker", "velloran", "fake-dir", "cases", "scenarios"):
+        parser.add_argument("--" + name)
+    parser.add_argument("--update", action="store_true", help="rewrite the .expected files")
+    options = parser.parse_args()
+    {"reports": test_reports, "exit-codes": test_exit_codes,
+     "plan-matches-run": test_plan_matches_run, "generated": test_generated}[options.group](options)
+    for failure in FAILURES:
+        print("FAIL:", failure)
+    return 1 if FAILURES else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

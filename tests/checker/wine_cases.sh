@@ -1,0 +1,27 @@
+#!/bin/sh
+# velloran-check.exe under Wine must give the Linux program's report (line
+# ends aside) and exit status on every case file. Exit 77: no Wine, or no
+# booted prefix from the Wine test session.
+set -u
+exe=$1
+cases=$2
+prefix=$3
+command -v wine >/dev/null 2>&1 && [ -d "$prefix" ] || exit 77
+export WINEPREFIX="$prefix" WINEDEBUG=-all
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+cd "$cases" || exit 1
+status=0
+for case in *.ini; do
+    wine "$exe" "$case" >"$out" 2>/dev/null
+    code=$?
+    golden=${case%.ini}.expected
+    grep -q '^No findings\.$' "$golden" && expected=0 || expected=1
+    if ! tr -d '\r' <"$out" | cmp -s - "$golden"; then
+        echo "$case: report differs from $golden"
+        tr -d '\r' <"$out" | diff - "$golden" | head -20
+        status=1
+    fi
+    [ "$code" -eq "$expected" ] || { echo "$case: exit status $code, expected $expected"; status=1; }
+done
+exit $status
