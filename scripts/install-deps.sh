@@ -4,7 +4,10 @@
 set -eu
 packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev mingw-w64
   unixodbc-dev unixodbc odbcinst libodbcinst2 libsqliteodbc
-  wine wine64 xvfb python3 clang libclang-rt-14-dev"
+  libfltk1.3-dev libxcursor-dev libxinerama-dev libxft-dev libxext-dev
+  libxfixes-dev libxrender-dev libfontconfig-dev
+  wine wine64 xvfb xdotool x11-utils imagemagick openbox python3
+  clang libclang-rt-14-dev"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

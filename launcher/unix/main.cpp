@@ -1,6 +1,8 @@
 // Entry point of velloran on Linux: finds the setup file and runs the
-// installation.
+// installation, behind the launcher window when there is an X display and
+// without one (warnings on standard error) when there is not.
 #include "command_tail.h"
+#include "launcher_window.h"
 #include "odbc_install.h"
 #include "setup_file.h"
 
@@ -10,6 +12,9 @@ int main(int argc, char** argv)
     // A tail too long for the path buffer is refused, so no setup file then.
     if (JoinArguments(argc, argv, tail, sizeof tail))
         FillSetupFilePath(tail);
-    RunInstallation();
+    if (OpenLauncherDisplay())
+        RunWithLauncherWindow();
+    else
+        RunInstallation();
     return 0;
 }

@@ -1,13 +1,22 @@
-// Without a window to show it in, a message box becomes one line on
-// standard error, answered as if OK was pressed.
+// MessageBoxA on Linux: a modal warning box when the launcher has an X
+// display, else one line on standard error. Either way it is answered as if
+// OK was pressed.
 #include "platform.h"
+#include "warning_box.h"
 
 #include <cstdio>
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT)
 {
-    // Windows, too, captions a box "Error" when given none.
-    std::fprintf(stderr, "%s: %s\n", caption != NULL ? caption : "Error", text);
-    std::fflush(stderr);
+    // Windows, too, captions a box "Error" when given none. The program only
+    // asks for the OK box with the warning icon, so the type is not read.
+    LPCSTR title = caption != NULL ? caption : "Error";
+    LPCSTR body = text != NULL ? text : "";
+    if (HaveWarningDisplay()) {
+        ShowWarningBox(title, body);
+    } else {
+        std::fprintf(stderr, "%s: %s\n", title, body);
+        std::fflush(stderr);
+    }
     return IDOK;
 }

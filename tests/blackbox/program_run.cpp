@@ -49,7 +49,7 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
 {
     static const char* const controlled[] = {"LD_LIBRARY_PATH", "VELLORAN_FAKE_LOG",
                                              "VELLORAN_FAKE_FAIL", "HOME", "ODBCSYSINI",
-                                             "ODBCINI", "ODBCINSTINI"};
+                                             "ODBCINI", "ODBCINSTINI", "DISPLAY"};
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         std::string text = *entry;
