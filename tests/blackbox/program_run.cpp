@@ -2,10 +2,12 @@
 // its output caught in files of the test's sandbox.
 #include "program_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +45,30 @@ std::string ReadText(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+static std::string Trim(std::string text)
+{
+    text.erase(0, text.find_first_not_of(' '));
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+IniSections ReadIni(const fs::path& path)
+{
+    IniSections sections;
+    std::string section;
+    std::istringstream lines(ReadText(path));
+    for (std::string line; std::getline(lines, line);) {
+        size_t equals = line.find('=');
+        if (!line.empty() && line[0] == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            sections[section];
+        } else if (equals != std::string::npos) {
+            sections[section][Trim(line.substr(0, equals))] = Trim(line.substr(equals + 1));
+        }
+    }
+    return sections;
+}
+
 ProgramResult RunProgram(const Sandbox& box, const std::string& program,
                const std::vector<std::string>& arguments,
                const std::vector<std::string>& settings)
@@ -60,10 +86,21 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
         if (keep)
             environment.push_back(text);
     }
-    environment.push_back("HOME=" + box.Dir().string());
-    environment.push_back("ODBCSYSINI=" + box.OdbcDir().string());
-    environment.push_back("ODBCINI=" + (box.OdbcDir() / "odbc.ini").string());
-    environment.insert(environment.end(), settings.begin(), settings.end());
+    std::vector<std::string> chosen = {"HOME=" + box.Dir().string(),
+                                       "ODBCSYSINI=" + box.OdbcDir().string(),
+                                       "ODBCINI=" + (box.OdbcDir() / "odbc.ini").string()};
+    chosen.insert(chosen.end(), settings.begin(), settings.end());
+    // A setting replaces an earlier one of the same name: getenv would
+    // otherwise find the first.
+    for (const std::string& setting : chosen) {
+        std::string prefix = setting.substr(0, setting.find('=') + 1);
+        environment.erase(std::remove_if(environment.begin(), environment.end(),
+                                         [&](const std::string& entry) {
+                                             return entry.compare(0, prefix.size(), prefix) == 0;
+                                         }),
+                          environment.end());
+        environment.push_back(setting);
+    }
 
     // Everything exec needs is ready before fork.
     std::vector<std::string> argumentTexts = {program};

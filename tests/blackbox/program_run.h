@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,17 @@ struct ProgramResult {
 // Runs `program` with `arguments` in the test's environment, but with HOME,
 // ODBCSYSINI and ODBCINI inside the sandbox, so no installer library touches
 // the real configuration, and with the installer library search path and the
-// fake installer's variables unset. `settings` ("NAME=value") come on top.
+// fake installer's variables unset. `settings` ("NAME=value") come on top,
+// replacing any of the same name.
 ProgramResult RunProgram(const Sandbox& box, const std::string& program,
                const std::vector<std::string>& arguments,
                const std::vector<std::string>& settings);
 
 // The file's content; empty when it cannot be read.
 std::string ReadText(const std::filesystem::path& path);
+
+typedef std::map<std::string, std::map<std::string, std::string>> IniSections;
+
+// An odbc.ini or odbcinst.ini file read back as sections of keys and values;
+// blanks around keys and values are dropped, a missing file has no sections.
+IniSections ReadIni(const std::filesystem::path& path);

@@ -4,34 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-
 namespace {
-
-typedef std::map<std::string, std::map<std::string, std::string>> IniSections;
-
-IniSections ParseIni(const std::string& text)
-{
-    IniSections sections;
-    std::string section;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        size_t equals = line.find('=');
-        if (!line.empty() && line[0] == '[' && line.back() == ']') {
-            section = line.substr(1, line.size() - 2);
-            sections[section];
-        } else if (equals != std::string::npos) {
-            auto trim = [](std::string s) {
-                s.erase(0, s.find_first_not_of(' '));
-                s.erase(s.find_last_not_of(' ') + 1);
-                return s;
-            };
-            sections[section][trim(line.substr(0, equals))] = trim(line.substr(equals + 1));
-        }
-    }
-    return sections;
-}
 
 TEST(UnixOdbcInstaller, RegistersDriversButRefusesTranslators)
 {
@@ -53,7 +26,7 @@ Driver2=Beta Driver\0Driver=/opt/beta/libbeta.so
           {"UsageCount", "1"}}},
         {"Beta Driver", {{"Driver", "/opt/beta/libbeta.so"}, {"UsageCount", "1"}}},
     };
-    EXPECT_EQ(ParseIni(ReadText(box.OdbcDir() / "odbcinst.ini")), expected);
+    EXPECT_EQ(ReadIni(box.OdbcDir() / "odbcinst.ini"), expected);
 }
 
 }  // namespace
