@@ -26,6 +26,7 @@ static int Unreadable(LPCSTR path, const std::string& error, bool json)
 
 int main(int argc, char** argv)
 {
+    UseSystemDirectoryForLibraries();
     bool quiet = false;
     bool json = false;
     bool options = true;

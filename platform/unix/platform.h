@@ -35,3 +35,7 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 BOOL IsDBCSLeadByte(BYTE c);
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Called first in every entry point; does nothing on Linux, whose dynamic
+// linker never looks in the executable's folder.
+void UseSystemDirectoryForLibraries(void);

@@ -4,3 +4,7 @@
 
 #include <windows.h>
 #include <odbcinst.h>
+
+// Called first in every Windows entry point: DLLs load from the system
+// directory only, never from the executable's folder.
+void UseSystemDirectoryForLibraries(void);
