@@ -132,11 +132,13 @@ class Run:
         Run.count += 1
         self.suite = suite
         self.desktop = "velloran%d" % Run.count
+        # "native-first" is Windows' own order: a DLL file before Wine's builtin.
         self.env = {**(env or {}), "VELLORAN_PROBE_DESKTOP": self.desktop,
                     "VELLORAN_PROBE_TIMEOUT": str(PROBE_TIMEOUT_MS),
                     "VELLORAN_PROBE_COMMAND_LINE": command_line,
                     "WINEDLLOVERRIDES": {"fake": "odbccp32=n", "none": "odbccp32=d",
-                                         "wine": "odbccp32=b"}[installer]}
+                                         "wine": "odbccp32=b",
+                                         "native-first": "odbccp32=n,b"}[installer]}
         args = ["explorer", "/desktop=%s,%dx%d" % (self.desktop, *size), suite.probe, "launch",
                 exe, "--timeout", str(RUN_TIMEOUT_MS)]
         args += ["--show", str(show)] if show is not None else []
@@ -214,18 +216,38 @@ class Suite:
         self.wine = Wine(session / "prefix", display)
         self.scratch = session / ("scratch-%d" % os.getpid())
         shutil.rmtree(self.scratch, ignore_errors=True)
-        self.fake_dir = self.scratch / "fake"
-        self.plain_dir = self.scratch / "plain"
-        for folder in (self.fake_dir, self.plain_dir):
-            folder.mkdir(parents=True)
-            shutil.copy(files.velloran, folder / "velloran.exe")
-        shutil.copy(files.fake, self.fake_dir / "odbccp32.dll")
+        self.program_dir = self.scratch / "program"
+        self.program_dir.mkdir(parents=True)
+        shutil.copy(files.velloran, self.program_dir / "velloran.exe")
         shutil.copy(files.probe, self.scratch / "winprobe.exe")
+        # velloran.exe loads DLLs from the system folder only, so the fake
+        # goes there in place of Wine's placeholder: "n" picks the fake, "b"
+        # Wine's own. The placeholder is put back at the end for other runs.
+        self.system32 = self.wine.prefix / "drive_c/windows/system32"
+        self.placeholder = self.scratch / "odbccp32-placeholder.dll"
+        shutil.copy(self.system32 / "odbccp32.dll", self.placeholder)
+        shutil.copy(files.fake, self.system32 / "odbccp32.dll")
         # Wine's installer puts its system folder before a bare Setup= name.
-        shutil.copy(files.recorder, self.wine.prefix / "drive_c/windows/system32/dsnrecorder.dll")
+        shutil.copy(files.recorder, self.system32 / "dsnrecorder.dll")
+        self.fake = files.fake
         self.probe = windows_path(self.scratch / "winprobe.exe")
         self.scenarios = Path(files.scenarios)
         self.wine.server("-p30")
+
+    @contextlib.contextmanager
+    def wine_installer_in_system32(self):
+        """Wine's placeholder back in system32, so "n,b" finds Wine's own."""
+        fake = self.scratch / "odbccp32-fake.dll"
+        shutil.copy(self.system32 / "odbccp32.dll", fake)
+        shutil.copy(self.placeholder, self.system32 / "odbccp32.dll")
+        try:
+            yield
+        finally:
+            shutil.copy(fake, self.system32 / "odbccp32.dll")
+
+    def close(self):
+        shutil.copy(self.placeholder, self.system32 / "odbccp32.dll")
+        self.wine.stop()
 
     def write(self, name, text):
         path = self.scratch / name
@@ -235,8 +257,7 @@ class Suite:
 
     def start(self, setup=None, command_line=None, exe=None, size=(1024, 768), installer="none",
               **options):
-        folder = self.fake_dir if installer == "fake" else self.plain_dir
-        exe = exe or windows_path(folder / "velloran.exe")
+        exe = exe or windows_path(self.program_dir / "velloran.exe")
         if command_line is None:
             command_line = "velloran.exe " + windows_path(setup)
         return Run(self, command_line, exe, size, installer, **options)
@@ -409,6 +430,22 @@ class WineInstaller(WineTest):
         self.assertEqual(list(files.values()), ["dsnrecorder.dll", "dsnrecorder.dll",
                                                 "vtplain.dll", "vttr.dll", "vttrs.dll"])
 
+    def test_a_dll_planted_beside_the_program_is_never_loaded(self):
+        # As from a Downloads folder, in Windows' own order (a DLL file before
+        # Wine's builtin): the recording fake waits beside the program.
+        folder = SUITE.scratch / "downloads"
+        folder.mkdir(exist_ok=True)
+        shutil.copy(SUITE.program_dir / "velloran.exe", folder / "velloran.exe")
+        shutil.copy(SUITE.fake, folder / "odbccp32.dll")
+        log, env = self.record("planted.log")
+        setup = SUITE.write("planted.ini", "[Drivers]\nDriver1=VT Planted\\0Driver=planted.dll\n")
+        with SUITE.wine_installer_in_system32():
+            run = SUITE.start(setup, exe=windows_path(folder / "velloran.exe"),
+                              installer="native-first", env=env, drain="-")
+            self.assertEqual(run.finish(), (0, []))
+        self.assertFalse(log.exists(), "the planted odbccp32.dll was loaded")
+        self.assertEqual(self.registry_values("ODBC Drivers").get("VT Planted"), "Installed")
+
     def registry_values(self, key):
         result = SUITE.wine.run("reg", "query", "HKLM\\Software\\ODBC\\ODBCINST.INI\\" + key)
         values = {}
@@ -445,8 +482,7 @@ class CommandLine(WineTest):
         (drive_c / "vcl" / "db.ini").write_text("[Drivers]\nDriver1=Named\n")
         blank = drive_c / "vcl dir"
         blank.mkdir(exist_ok=True)
-        for name in ("velloran.exe", "odbccp32.dll"):
-            shutil.copy(SUITE.fake_dir / name, blank / name)
+        shutil.copy(SUITE.program_dir / "velloran.exe", blank / "velloran.exe")
         (blank / "velloran.ini").write_text("[Drivers]\nDriver1=Beside\n")
         exe = "C:\\vcl dir\\velloran.exe"
         rows = [
@@ -469,7 +505,7 @@ class CommandLine(WineTest):
 
 class VersionResource(WineTest):
     def test_as_the_version_api_reads_it(self):
-        result = SUITE.wine.run(SUITE.probe, "version", windows_path(SUITE.plain_dir / "velloran.exe"))
+        result = SUITE.wine.run(SUITE.probe, "version", windows_path(SUITE.program_dir / "velloran.exe"))
         self.assertEqual(result.stdout.splitlines(), [
             "file-version 1.0.0.0", "product-version 1.0.0.0", "translation 040904b0",
             "FileVersion 1, 0, 0, 0", "ProductVersion 1, 0, 0, 0", "string-block 040904b0",
@@ -541,7 +577,7 @@ def main():
         try:
             program = unittest.main(argv=[sys.argv[0], "-v", *rest], exit=False)
         finally:
-            SUITE.wine.stop()
+            SUITE.close()
     return 0 if program.result.wasSuccessful() else 1
 
 
