@@ -29,6 +29,35 @@ const char EndOfList[] = "None";
 // Empty when no setup file could be determined; nothing is read then.
 extern char SetupFilePath[SETUP_PATH_SIZE];
 
+// The one rule every program applies before reading a setup file (velloran,
+// velloran-check, velloran-apply): only an existing regular file of at most
+// SETUP_FILE_SIZE_LIMIT bytes is read. Anything else (missing, a folder, a
+// FIFO or pipe, a device such as /dev/zero, a larger file) counts as
+// unreadable: velloran then reads no setup file (window fallbacks, no
+// installer call), the checker exits 2 with the reason. 64 MiB is over six
+// times the largest file anyone has asked for, and small enough that the
+// file's text and its parse fit in memory on any machine that runs an
+// installer. Opening never waits on a FIFO.
+enum { SETUP_FILE_SIZE_LIMIT = 64 * 1024 * 1024 };
+
+enum SetupFileCheck {
+    SETUP_FILE_READABLE,
+    SETUP_FILE_NOT_OPENED,  // GetLastError says why
+    SETUP_FILE_PIPE,
+    SETUP_FILE_DEVICE,
+    SETUP_FILE_NOT_REGULAR,
+    SETUP_FILE_TOO_LARGE,
+};
+
+// Opens the setup file and applies the rule to the open file, so what is
+// checked is what gets read. On SETUP_FILE_READABLE *file is left open for
+// the caller to read and close; otherwise nothing stays open.
+SetupFileCheck OpenSetupFile(LPCSTR path, HANDLE* file);
+
+// TRUE only for an existing regular file no larger than
+// SETUP_FILE_SIZE_LIMIT.
+BOOL SetupFileReadable(LPCSTR path);
+
 // The text after the program's name in a Windows command line.
 LPCSTR GetCommandLineTail(LPCSTR commandLine);
 

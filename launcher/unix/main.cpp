@@ -12,6 +12,9 @@ int main(int argc, char** argv)
     // A tail too long for the path buffer is refused, so no setup file then.
     if (JoinArguments(argc, argv, tail, sizeof tail))
         FillSetupFilePath(tail);
+    // Not a regular file, or over the size limit: no setup file at all.
+    if (!SetupFileReadable(SetupFilePath))
+        SetupFilePath[0] = '\0';
     if (OpenLauncherDisplay())
         RunWithLauncherWindow();
     else

@@ -18,6 +18,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     // The tail comes from the raw command line so the rule for quoted names
     // holds exactly, whatever the C runtime would derive.
     FillSetupFilePath(GetCommandLineTail(GetCommandLineA()));
+    // Not a regular file, or over the size limit: no setup file at all.
+    if (!SetupFileReadable(SetupFilePath))
+        SetupFilePath[0] = '\0';
 
     char caption[TITLE_SIZE];
     ReadTitleSetting(caption, sizeof caption);

@@ -3,15 +3,20 @@
 // matching section and the first matching key count, blanks around names and
 // values go, and a value in a matching pair of quotes loses them.
 //
+// Files that are not regular, or larger than SETUP_FILE_SIZE_LIMIT, and
+// files too large to hold in memory, read as no file.
+//
 // The parsed file is kept and reused while the file's identity, size and
 // times stay the same, so reading every key of a large file stays linear;
 // a file changed within the current clock tick is parsed at every read.
 #include "platform.h"
+#include "setup_file.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <new>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -200,8 +205,12 @@ bool ReadAll(int fd, off_t size, std::string& bytes)
     bytes.resize(static_cast<size_t>(size) + 1);
     size_t used = 0;
     for (;;) {
-        if (used == bytes.size())
+        if (used == bytes.size()) {
+            // Grown past the limit since its size was taken.
+            if (used > SETUP_FILE_SIZE_LIMIT)
+                return false;
             bytes.resize(bytes.size() * 2);
+        }
         ssize_t count = read(fd, &bytes[used], bytes.size() - used);
         if (count == 0) {
             bytes.resize(used);
@@ -227,7 +236,7 @@ ParsedProfile* OpenProfile(LPCSTR fileName)
     struct stat identity;
     if (stat(fileName, &identity) != 0)
         return errno == ENOENT && FolderOfExists(fileName) ? &missing : NULL;
-    if (!S_ISREG(identity.st_mode))
+    if (!S_ISREG(identity.st_mode) || identity.st_size > SETUP_FILE_SIZE_LIMIT)
         return NULL;
     if (cacheValid && cached.settled && cached.path == fileName && SameFile(cached.identity, identity))
         return &cached;
@@ -241,21 +250,33 @@ ParsedProfile* OpenProfile(LPCSTR fileName)
     cacheValid = false;
     struct timespec started;
     clock_gettime(CLOCK_REALTIME_COARSE, &started);
-    int fd = open(fileName, O_RDONLY | O_CLOEXEC);
+    // The file may have been swapped since the stat: never wait on a FIFO,
+    // and check the opened file again.
+    int fd = open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return NULL;
-    std::string bytes;
-    bool complete = fstat(fd, &identity) == 0 && S_ISREG(identity.st_mode) && ReadAll(fd, identity.st_size, bytes);
-    close(fd);
-    if (!complete)
+    try {
+        std::string bytes;
+        bool complete = fstat(fd, &identity) == 0 && S_ISREG(identity.st_mode) &&
+                        identity.st_size <= SETUP_FILE_SIZE_LIMIT && ReadAll(fd, identity.st_size, bytes);
+        close(fd);
+        fd = -1;
+        if (!complete)
+            return NULL;
+        cached.path = fileName;
+        cached.identity = identity;
+        long long ahead = Nanoseconds(identity.st_ctim) - Nanoseconds(started);
+        cached.settled = ahead < 0 || ahead > 100000000;
+        cached.sections.clear();
+        cached.text = DecodeFileText(std::move(bytes));
+        ParseProfile(cached);
+    } catch (const std::bad_alloc&) {
+        // Too large to hold: no file, and its partial parse given back.
+        if (fd >= 0)
+            close(fd);
+        cached = ParsedProfile();
         return NULL;
-    cached.path = fileName;
-    cached.identity = identity;
-    long long ahead = Nanoseconds(identity.st_ctim) - Nanoseconds(started);
-    cached.settled = ahead < 0 || ahead > 100000000;
-    cached.sections.clear();
-    cached.text = DecodeFileText(std::move(bytes));
-    ParseProfile(cached);
+    }
     cacheValid = true;
     return &cached;
 }
@@ -309,21 +330,24 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
     if (buffer == NULL || size == 0)
         return 0;
     // Windows drops trailing spaces of the default, all but a first one.
-    std::string fallback = defaultValue != NULL ? defaultValue : "";
-    size_t keep = fallback.size();
-    while (keep > 1 && fallback[keep - 1] == ' ')
-        --keep;
-    fallback.resize(keep);
+    std::string_view fallback = defaultValue != NULL ? defaultValue : "";
+    while (fallback.size() > 1 && fallback.back() == ' ')
+        fallback.remove_suffix(1);
 
     // Listing sections or keys (a NULL name) is not offered.
     if (section == NULL || key == NULL)
         return CopyValue(std::string_view(), false, buffer, size);
 
-    ParsedProfile* profile = OpenProfile(fileName);
-    if (profile == NULL)
+    // No allocation failure leaves here: the file then reads as no file.
+    try {
+        ParsedProfile* profile = OpenProfile(fileName);
+        if (profile == NULL)
+            return CopyValue(fallback, false, buffer, size);
+        const ProfileValue* value = FindValue(*profile, section, key);
+        return CopyValue(value != NULL ? value->text : fallback, true, buffer, size);
+    } catch (const std::bad_alloc&) {
         return CopyValue(fallback, false, buffer, size);
-    const ProfileValue* value = FindValue(*profile, section, key);
-    return CopyValue(value != NULL ? value->text : fallback, true, buffer, size);
+    }
 }
 
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue, LPCSTR fileName)

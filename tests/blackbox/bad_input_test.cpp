@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +67,20 @@ std::string Repeat(const std::string& text, size_t times)
     return repeated;
 }
 
+// A file of `size` bytes, mostly a hole: `head`, NULs, then `tail` at its
+// very end.
+std::vector<std::string> SparseSetup(const Sandbox& box, std::uintmax_t size, const std::string& head,
+                                     const std::string& tail)
+{
+    std::string path = box.Write("setup.ini", head);
+    fs::resize_file(path, size - tail.size());
+    std::ofstream(path, std::ios::binary | std::ios::app) << tail;
+    return {path};
+}
+
+// The setup file size limit, as README states it.
+const std::uintmax_t SizeLimit = 64 * 1024 * 1024;
+
 const BadInput Rows[] = {
     {"binary file", [](const Sandbox& box) { return Setup(box, Noise(64 * 1024)); }, {}},
     {"binary around a readable section",
@@ -84,6 +99,12 @@ const BadInput Rows[] = {
          return Setup(box, Repeat("; filler line of a large setup file\n", 280000) + OneDriver);
      },
      {Driver(1, R"(A\0\0)")}},
+    {"file of exactly 64 MiB, entry at its end",
+     [](const Sandbox& box) { return SparseSetup(box, SizeLimit, "", std::string("\n") + OneDriver); },
+     {Driver(1, R"(A\0\0)")}},
+    {"file one byte over 64 MiB",
+     [](const Sandbox& box) { return SparseSetup(box, SizeLimit + 1, OneDriver, "\n"); },
+     {}},
     {"1 MB line as a value",
      [](const Sandbox& box) {
          return Setup(box, "[Drivers]\nDriver1=" + std::string(1 << 20, 'v') + "\n");
@@ -177,6 +198,25 @@ INSTANTIATE_TEST_SUITE_P(Kinds, BadInputRun, testing::ValuesIn(Rows),
                                  name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
                              return name;
                          });
+
+// A file far larger than the memory the program may have: refused before
+// any of it is read, never an allocation failure.
+TEST(BadInputRun, HugeFileUnderAMemoryLimitIsNoFile)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer cannot start under a 1 GB address-space limit";
+#endif
+    Sandbox box;
+    std::string path = SparseSetup(box, std::uintmax_t(2) << 30, OneDriver, "\n")[0];
+    fs::path log = box.Dir() / "calls.log";
+    ProgramResult run = RunProgram(box, "/bin/sh",
+                                   {"-c", "ulimit -v 1048576 && exec \"$0\" \"$1\"", VELLORAN_PROGRAM, path},
+                                   {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + log.string()});
+    fs::remove(path);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_FALSE(fs::exists(log)) << ReadText(log);
+}
 
 // Root reads any file, whatever its mode; only others can be refused.
 TEST(BadInputRun, UnreadableFileIsNoFile)
