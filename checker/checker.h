@@ -65,6 +65,9 @@ struct RawSection {
 // sections[0] holds the keys before the first header.
 struct RawFile {
     std::vector<RawSection> sections;
+    // Folded name to the index of the first section of that name (""
+    // is sections[0]), so finding a section does not walk them all.
+    std::unordered_map<std::string, size_t> firstSection;
 };
 
 struct Finding {
@@ -86,7 +89,8 @@ std::string ReadFullValue(LPCSTR section, LPCSTR key);
 // Numbered key name, e.g. ListKeyName("Driver%d", 3) is "Driver3".
 std::string ListKeyName(LPCSTR keyFormat, int index);
 
-// FALSE with a reason when the file cannot be read.
+// FALSE with a reason when the file cannot be read: the setup file rule
+// (SetupFileReadable) applied to the opened file, then the read itself.
 BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error);
 std::string FoldName(const std::string& name);
 // The first section of a name (the only one read), or NULL.

@@ -160,7 +160,7 @@ void FindFileFindings(const RawFile& file, Findings& findings)
             names.push_back(key.name);
         std::string lost = names.empty() ? "" : "; never read: " + JoinNames(names);
         if (section.repeated) {
-            const RawSection* first = FindRawSection(file, section.name.c_str());
+            const RawSection* first = &file.sections[file.firstSection.at(section.folded)];
             findings.push_back({"duplicate-section", section.name, "", section.line,
                                 "[" + section.name + "] appears again; only the one on line " +
                                     std::to_string(first->line) + " is read" + lost,

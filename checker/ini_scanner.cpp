@@ -3,9 +3,9 @@
 // checker needs those for its findings, never for the plan.
 #include "checker.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 static bool IsBlank(unsigned char c)
 {
@@ -52,22 +52,60 @@ static std::string TextOf(const std::string& bytes)
     return bytes;
 }
 
+static std::string WhyNotOpened(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return "no such file";
+    case ERROR_PATH_NOT_FOUND:
+        return "no such folder";
+    case ERROR_ACCESS_DENIED:
+        return "access denied, or a folder";
+    default:
+        return "it cannot be opened (error " + std::to_string(error) + ")";
+    }
+}
+
+static std::string WhyRefused(SetupFileCheck check)
+{
+    switch (check) {
+    case SETUP_FILE_NOT_OPENED:
+        return WhyNotOpened(GetLastError());
+    case SETUP_FILE_PIPE:
+        return "a pipe or FIFO, not a regular file; velloran reads it as no setup file";
+    case SETUP_FILE_DEVICE:
+        return "a device, not a regular file; velloran reads it as no setup file";
+    case SETUP_FILE_TOO_LARGE:
+        return "larger than " + std::to_string(SETUP_FILE_SIZE_LIMIT / (1024 * 1024)) +
+               " MiB, the most velloran reads; it reads it as no setup file";
+    default:
+        return "not a regular file; velloran reads it as no setup file";
+    }
+}
+
+// The setup file rule first, on the opened file, so nothing else is ever
+// read: a FIFO or a device never blocks or floods the checker.
 static bool ReadBytes(LPCSTR path, std::string& bytes, std::string& error)
 {
-    FILE* file = std::fopen(path, "rb");
-    if (file == NULL) {
-        error = std::strerror(errno);
+    HANDLE file;
+    SetupFileCheck check = OpenSetupFile(path, &file);
+    if (check != SETUP_FILE_READABLE) {
+        error = WhyRefused(check);
         return false;
     }
     char block[65536];
-    size_t count;
-    while ((count = std::fread(block, 1, sizeof block, file)) > 0)
+    DWORD count = 0;
+    bool ok;
+    // A file that grows while it is read stops at the limit all the same.
+    while ((ok = ReadFile(file, block, sizeof block, &count, NULL) != FALSE) && count > 0 &&
+           bytes.size() <= SETUP_FILE_SIZE_LIMIT)
         bytes.append(block, count);
-    bool failed = std::ferror(file) != 0;
-    if (failed)
-        error = std::strerror(errno);
-    std::fclose(file);
-    return !failed;
+    CloseHandle(file);
+    if (!ok)
+        error = "reading failed (error " + std::to_string(GetLastError()) + ")";
+    else if (bytes.size() > SETUP_FILE_SIZE_LIMIT)
+        error = WhyRefused(SETUP_FILE_TOO_LARGE);
+    return ok && bytes.size() <= SETUP_FILE_SIZE_LIMIT;
 }
 
 static void AddLine(RawFile& file, const std::string& text, int number)
@@ -81,8 +119,8 @@ static void AddLine(RawFile& file, const std::string& text, int number)
         section.name = Trim(line.substr(1, close - 1));
         section.folded = FoldName(section.name);
         section.line = number;
-        section.repeated = FindRawSection(file, section.name.c_str()) != NULL;
-        file.sections.push_back(section);
+        section.repeated = !file.firstSection.emplace(section.folded, file.sections.size()).second;
+        file.sections.push_back(std::move(section));
         return;
     }
     RawSection& section = file.sections.back();
@@ -105,6 +143,7 @@ BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error)
     file.sections.assign(1, RawSection());
     file.sections[0].line = 0;
     file.sections[0].repeated = false;
+    file.firstSection.emplace("", 0);
     // CR, LF and CR LF each end a line.
     int number = 1;
     size_t start = 0;
@@ -121,12 +160,8 @@ BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error)
 
 const RawSection* FindRawSection(const RawFile& file, LPCSTR section)
 {
-    std::string folded = FoldName(section);
-    for (const RawSection& candidate : file.sections) {
-        if (candidate.folded == folded && (candidate.line > 0 || folded.empty()))
-            return &candidate;
-    }
-    return NULL;
+    auto found = file.firstSection.find(FoldName(section));
+    return found == file.firstSection.end() ? NULL : &file.sections[found->second];
 }
 
 const RawKey* FindRawKey(const RawFile& file, LPCSTR section, const std::string& key)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNREADABLE = 2 };
 
@@ -24,9 +25,22 @@ static int Unreadable(LPCSTR path, const std::string& error, bool json)
     return EXIT_UNREADABLE;
 }
 
+static int Check(int argc, char** argv);
+
 int main(int argc, char** argv)
 {
     UseSystemDirectoryForLibraries();
+    // No allocation failure ends the checker with an abort.
+    try {
+        return Check(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "velloran-check: the setup file is too large to hold in memory\n");
+        return EXIT_UNREADABLE;
+    }
+}
+
+static int Check(int argc, char** argv)
+{
     bool quiet = false;
     bool json = false;
     bool options = true;

@@ -4,10 +4,14 @@
 reports           text output against <case>.expected (--update rewrites
                   them), --quiet, --json (strict UTF-8 JSON whose findings
                   match the text) and the exit status
-exit-codes        files that cannot be read, refused paths, bad usage
+exit-codes        files that cannot be read, refused paths, files that are
+                  not regular (a FIFO, a device, a pipe as /dev/stdin) or
+                  over the size limit, bad usage
 plan-matches-run  the JSON plan against the installer calls velloran makes
                   on the same file, through the recording fake installer
 generated         a list that fills the key-name limit, a UTF-16 file
+many-sections     200,000 sections, half of them repeated, under CTest's
+                  timeout: the checker must stay linear in sections
 """
 import argparse
 import codecs
@@ -28,9 +32,14 @@ def check(condition, message):
         FAILURES.append(message)
 
 
-def run(args, cwd=None, env=None):
-    done = subprocess.run(args, cwd=cwd, env=env, capture_output=True, timeout=120)
+def run(args, cwd=None, env=None, stdin=None):
+    done = subprocess.run(args, cwd=cwd, env=env, input=stdin, capture_output=True, timeout=120)
     return done.returncode, done.stdout
+
+
+def run_errors(args, stdin=None):
+    done = subprocess.run(args, input=stdin, capture_output=True, timeout=120)
+    return done.returncode, done.stdout, done.stderr
 
 
 def cases(options):
@@ -108,6 +117,35 @@ def test_exit_codes(options):
             status, output = run([options.checker, "--json", path])
             report = load_json(output, path)
             check(status == 2 and report is not None and report.get("error"), f"{path[:60]} --json: no error object")
+    # Refused with their reason, never waited on or read without end.
+    limit = 64 * 1024 * 1024
+    with tempfile.TemporaryDirectory() as folder:
+        fifo = os.path.join(folder, "fifo.ini")
+        os.mkfifo(fifo)
+        # A driver, then a comment that fills the file with a hole.
+        at_limit = os.path.join(folder, "at_limit.ini")
+        over = os.path.join(folder, "over.ini")
+        for path, size in ((at_limit, limit), (over, limit + 1)):
+            with open(path, "wb") as f:
+                f.write(b"[Drivers]\nDriver1=A\n;")
+                f.truncate(size)
+        piped = b"[Drivers]\nDriver1=A\n"
+        for path, stdin, reason in ((fifo, None, b"a pipe or FIFO"), ("/dev/zero", None, b"a device"),
+                                    ("/dev/urandom", None, b"a device"), ("/dev/stdin", piped, b"a pipe or FIFO"),
+                                    (over, None, b"larger than 64 MiB")):
+            status, output, errors = run_errors([options.checker, path], stdin)
+            check(status == 2 and output == b"" and reason in errors,
+                  f"{path}: exit status {status}, output {output[:80]!r}, errors {errors[:200]!r}")
+            status, output, _ = run_errors([options.checker, "--json", path], stdin)
+            report = load_json(output, path)
+            check(status == 2 and report is not None and reason.decode() in report.get("error", ""),
+                  f"{path} --json: {output[:200]!r}")
+        status, output = run([options.checker, "--json", "--quiet", at_limit])
+        report = load_json(output, "at_limit.ini")
+        check(status == 0 and report is not None and report.get("findings") == [],
+              f"file at the size limit: {output[:200]!r}")
+        os.remove(at_limit)
+        os.remove(over)
     for usage in ([], ["--verbose", "x.ini"], ["a.ini", "b.ini"], [""]):
         status, _ = run([options.checker] + usage)
         check(status == 2, f"usage {usage}: exit status {status}")
@@ -210,15 +248,31 @@ def test_generated(options):
         check(status == 0 and output.split(b"\n", 1)[1] == original.split(b"\n", 1)[1], "UTF-16 file reads differently")
 
 
+def test_many_sections(options):
+    # Quadratic work shows as CTest's timeout long before it shows here.
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "sections.ini")
+        with open(path, "w") as f:
+            f.writelines(f"[Section{n % 100000}]\nKey=v\n" for n in range(200000))
+        status, output = run([options.checker, "--json", "--quiet", path])
+        report = load_json(output, "sections.ini")
+        kinds = [x["kind"] for x in report["findings"]] if report else []
+        check(status == 1 and kinds.count("unknown-section") == 100000 and kinds.count("duplicate-section") == 100000,
+              f"200,000 sections: exit status {status}, {len(kinds)} findings")
+        check(report and report["findings"][-1]["problem"].startswith("[Section99999] appears again; only the one on line 199999 "),
+              "200,000 sections: the repeat does not point at the first")
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("group", choices=["reports", "exit-codes", "plan-matches-run", "generated"])
+    parser.add_argument("group", choices=["reports", "exit-codes", "plan-matches-run", "generated", "many-sections"])
     for name in ("checker", "velloran", "fake-dir", "cases", "scenarios"):
         parser.add_argument("--" + name)
     parser.add_argument("--update", action="store_true", help="rewrite the .expected files")
     options = parser.parse_args()
     {"reports": test_reports, "exit-codes": test_exit_codes,
-     "plan-matches-run": test_plan_matches_run, "generated": test_generated}[options.group](options)
+     "plan-matches-run": test_plan_matches_run, "generated": test_generated,
+     "many-sections": test_many_sections}[options.group](options)
     for failure in FAILURES:
         print("FAIL:", failure)
     return 1 if FAILURES else 0
