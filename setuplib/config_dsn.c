@@ -2,18 +2,16 @@
  * A generic data-source setup library: the ConfigDSN that a driver's Setup=
  * entry can name when the driver ships none of its own. It adds, changes and
  * removes a user or a system data source, as the installer's configuration
- * mode says, through the installer's own profile functions, and never shows
- * a dialog (the parent window is ignored).
+ * mode says, in the store the platform's data_source_store.c gives, and
+ * never shows a dialog (the parent window is ignored).
  */
-#include "installer.h"
+#include "data_source_store.h"
 
 #include <string.h>
 
 /* The longest driver name, keyword or value accepted: unixODBC's profile
  * code overruns its buffers on a value of 1000 bytes or more. */
 enum { TEXT_MAX = 999 };
-
-static const char ODBC_INI[] = "ODBC.INI";
 
 typedef struct {
     DWORD code;
@@ -80,18 +78,20 @@ static Failure CheckAttributes(const char* list, const char** dsn)
     return SUCCEEDED;
 }
 
-/* A data source is a section with keys: the installer can list a section's
- * keys, and SQLWriteDSNToIni always writes one (Driver). */
-static BOOL DataSourceExists(const char* dsn)
+/* Everything about the request that can be checked before the installer's
+ * files are looked at. */
+static Failure CheckRequest(WORD request, const char* driver, const char* list, const char** dsn)
 {
-    char keys[256] = "";
-    return SQLGetPrivateProfileString(dsn, NULL, "", keys, (int)sizeof keys, ODBC_INI) > 0 &&
-           keys[0] != '\0';
+    if (request != ODBC_ADD_DSN && request != ODBC_CONFIG_DSN && request != ODBC_REMOVE_DSN)
+        return Fail(ODBC_ERROR_INVALID_REQUEST_TYPE, "Unknown request.");
+    if (driver == NULL || driver[0] == '\0' || strlen(driver) > TEXT_MAX)
+        return Fail(ODBC_ERROR_INVALID_NAME, "No valid driver name.");
+    return CheckAttributes(list, dsn);
 }
 
 /* Writes every attribute but DSN and Driver: the data source's name is its
  * section, and its driver is the one the installer handed the request for. */
-static BOOL WriteAttributes(const char* dsn, const char* list)
+static BOOL WriteAttributes(const DataSourceStore* store, const char* dsn, const char* list)
 {
     const char* element;
     char key[TEXT_MAX + 1];
@@ -101,77 +101,69 @@ static BOOL WriteAttributes(const char* dsn, const char* list)
             continue;
         memcpy(key, element, keyLength);
         key[keyLength] = '\0';
-        if (!SQLWritePrivateProfileString(dsn, key, element + keyLength + 1, ODBC_INI))
+        if (!WriteDataSourceAttribute(store, dsn, key, element + keyLength + 1))
             return FALSE;
     }
     return TRUE;
 }
 
-static Failure AddDataSource(const char* dsn, const char* driver, const char* list, BOOL system)
+static Failure AddRequest(const DataSourceStore* store, const char* dsn, const char* driver,
+                          const char* list)
 {
-    if (system && !EnsureSystemDataSourceFile())
-        return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot create the system data-source file.");
     /* This replaces a data source of the same name, as adding again should. */
-    if (!SQLWriteDSNToIni(dsn, driver))
+    if (!WriteDataSource(store, dsn, driver))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot write the data source.");
-    if (!WriteAttributes(dsn, list)) {
+    if (!WriteAttributes(store, dsn, list)) {
         /* No half-written data source is left behind. */
-        SQLRemoveDSNFromIni(dsn);
+        RemoveDataSource(store, dsn);
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot write the data source's attributes.");
     }
     return SUCCEEDED;
 }
 
-static Failure ConfigureDataSource(const char* dsn, const char* list)
+static Failure ConfigureRequest(const DataSourceStore* store, const char* dsn, const char* list)
 {
-    if (!DataSourceExists(dsn))
+    if (!DataSourceExists(store, dsn))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "The data source does not exist.");
-    if (!WriteAttributes(dsn, list))
+    if (!WriteAttributes(store, dsn, list))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot write the data source's attributes.");
     return SUCCEEDED;
 }
 
-static Failure RemoveDataSource(const char* dsn)
+static Failure RemoveRequest(const DataSourceStore* store, const char* dsn)
 {
-    if (!DataSourceExists(dsn))
+    if (!DataSourceExists(store, dsn))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "The data source does not exist.");
-    if (!SQLRemoveDSNFromIni(dsn))
+    if (!RemoveDataSource(store, dsn))
         return Fail(ODBC_ERROR_REQUEST_FAILED, "Cannot remove the data source.");
     return SUCCEEDED;
 }
 
-static Failure Perform(WORD request, const char* driver, const char* list, BOOL system)
+static Failure Perform(WORD request, const char* driver, const char* list)
 {
     const char* dsn = NULL;
-    Failure failure;
-    if (request != ODBC_ADD_DSN && request != ODBC_CONFIG_DSN && request != ODBC_REMOVE_DSN)
-        return Fail(ODBC_ERROR_INVALID_REQUEST_TYPE, "Unknown request.");
-    if (driver == NULL || driver[0] == '\0' || strlen(driver) > TEXT_MAX)
-        return Fail(ODBC_ERROR_INVALID_NAME, "No valid driver name.");
-    failure = CheckAttributes(list, &dsn);
+    const char* unavailable;
+    DataSourceStore store;
+    Failure failure = CheckRequest(request, driver, list, &dsn);
     if (failure.code != 0)
         return failure;
+    unavailable = OpenDataSourceStore(&store);
+    if (unavailable != NULL)
+        return Fail(ODBC_ERROR_REQUEST_FAILED, unavailable);
     if (request == ODBC_ADD_DSN)
-        return AddDataSource(dsn, driver, list, system);
-    if (request == ODBC_CONFIG_DSN)
-        return ConfigureDataSource(dsn, list);
-    return RemoveDataSource(dsn);
+        failure = AddRequest(&store, dsn, driver, list);
+    else if (request == ODBC_CONFIG_DSN)
+        failure = ConfigureRequest(&store, dsn, list);
+    else
+        failure = RemoveRequest(&store, dsn);
+    CloseDataSourceStore(&store);
+    return failure;
 }
 
 BOOL INSTAPI ConfigDSN(HWND hwndParent, WORD fRequest, LPCSTR lpszDriver, LPCSTR lpszAttributes)
 {
-    UWORD mode = ODBC_BOTH_DSN;
-    BOOL system;
-    Failure failure;
+    Failure failure = Perform(fRequest, lpszDriver, lpszAttributes);
     (void)hwndParent;
-    if (!SQLGetConfigMode(&mode))
-        mode = ODBC_BOTH_DSN;
-    /* "Both" means the user's own file for writes; reads are held to the
-     * same file, so "exists" means where the change would go. */
-    system = mode == ODBC_SYSTEM_DSN;
-    SQLSetConfigMode(system ? ODBC_SYSTEM_DSN : ODBC_USER_DSN);
-    failure = Perform(fRequest, lpszDriver, lpszAttributes, system);
-    SQLSetConfigMode(mode);
     /* Posted last: the installer's other functions clear its error queue. */
     if (failure.code != 0) {
         SQLPostInstallerError(failure.code, failure.message);

@@ -1,11 +1,14 @@
 /* The ODBC installer's declarations as the Windows SDK publishes them, and
- * the one step the setup library may need beyond them. */
+ * what a data-source store is on this platform. */
 #pragma once
 
 #include <windows.h>
 
 #include <odbcinst.h>
 
-/* Makes sure the system data-source store exists, so that the installer can
- * write to it. */
-BOOL EnsureSystemDataSourceFile(void);
+/* The installer keeps data sources under "ODBC.INI" of the user's or the
+ * machine's registry, as its configuration mode says; the store sets the
+ * mode for the request and keeps the caller's to restore. */
+typedef struct {
+    UWORD callerMode;
+} DataSourceStore;

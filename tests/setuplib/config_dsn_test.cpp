@@ -115,15 +115,17 @@ INSTANTIATE_TEST_SUITE_P(Direct, ConfigDsnBadCall, testing::ValuesIn(kBadCalls),
                          });
 
 // "Both", the mode outside the installer's own calls, writes the user's
-// file; the longest value unixODBC can hold is kept whole; the mode is
-// restored afterwards.
+// file; the longest value unixODBC can hold is kept whole, and a value is
+// free text ('=', brackets, comment marks); the mode is restored afterwards.
 TEST(ConfigDsnDirect, BothModeWritesUserFile)
 {
     std::string value(999, 'v');
-    std::string list = std::string("DSN=Direct1\0Driver=/ignored.so\0Value=", 37) + value + '\0';
+    std::string list = std::string("DSN=Direct1\0Driver=/ignored.so\0Options=#a=[b];c\0Value=", 54) +
+                       value + '\0';
     ASSERT_TRUE(ConfigDSN(nullptr, ODBC_ADD_DSN, "Alpha", list.c_str()));
     IniSections user = ReadIni(UserIni(*box));
-    std::map<std::string, std::string> expected = {{"Driver", "Alpha"}, {"Value", value}};
+    std::map<std::string, std::string> expected = {
+        {"Driver", "Alpha"}, {"Options", "#a=[b];c"}, {"Value", value}};
     EXPECT_EQ(user["Direct1"], expected);
     EXPECT_EQ(ReadIni(box->OdbcDir() / "odbc.ini").count("Direct1"), 0u);
     UWORD mode = 99;

@@ -10,6 +10,8 @@
 // unixODBC keeps in $ODBCSYSINI/odbc.ini, the file RunProgram's ODBCINI names.
 std::filesystem::path UserIni(const Sandbox& box);
 
-// RunProgram with ODBCINI set to UserIni(box).
+// RunProgram with ODBCINI set to UserIni(box), this process's
+// LD_LIBRARY_PATH passed on, and a time limit: a run that hangs is ended
+// with exit code 124 and a note in its errors.
 ProgramResult RunWithUserIni(const Sandbox& box, const std::string& program,
                              const std::vector<std::string>& arguments);
