@@ -52,6 +52,17 @@ static int HasLineBreak(const char* text, size_t length)
     return memchr(text, '\n', length) != NULL || memchr(text, '\r', length) != NULL;
 }
 
+/* Whether unixODBC would read the keyword back as it was written: a line
+ * that starts with '[' is a section, one that starts with ';' or '#' a
+ * comment, and a section's name ends at ']'. The keyword ends at the
+ * element's first '=', so it never holds one; the value after it is free
+ * text. */
+static int IsStorableKeyword(const char* key, size_t length)
+{
+    return key[0] != '[' && key[0] != ';' && key[0] != '#' && memchr(key, '[', length) == NULL &&
+           memchr(key, ']', length) == NULL;
+}
+
 /* Checks every element of the list before anything is written, and finds
  * the data source's name: the value of the first DSN= element. */
 static Failure CheckAttributes(const char* list, const char** dsn)
@@ -68,11 +79,17 @@ static Failure CheckAttributes(const char* list, const char** dsn)
             return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "An attribute is too long.");
         if (HasLineBreak(element, length))
             return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "An attribute holds a line break.");
+        if (!IsStorableKeyword(element, keyLength))
+            return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE,
+                        "An attribute's keyword starts with '[', ';' or '#', or holds '[' or ']'.");
         if (*dsn == NULL && HasKey(element, "DSN"))
             *dsn = equals + 1;
     }
     if (*dsn == NULL)
         return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "The attributes name no DSN.");
+    /* A bracket would end or start a section in the data-source file. */
+    if (strchr(*dsn, '[') != NULL || strchr(*dsn, ']') != NULL)
+        return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "The data source name holds '[' or ']'.");
     if (!SQLValidDSN(*dsn))
         return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "The data source name is not valid.");
     return SUCCEEDED;

@@ -103,6 +103,16 @@ const RequestCase kCases[] = {
      5,
      {{"Kept", {{"Driver", "Alpha"}}}},
      kNone},
+    // Keywords that would read back as a section or a comment: each request
+    // gets its warning and the data-source files stay as they were.
+    {"InjectedSectionsRefused",
+     {{"ODBC_ADD_SYS_DSN", "DSN=Kept\\0Database=/srv/a.db"},
+      {"ODBC_ADD_SYS_DSN", "DSN=Inj\\0[Evil]=1"},
+      {"ODBC_CONFIG_SYS_DSN", "DSN=Kept\\0;Database=/srv/b.db"},
+      {"ODBC_ADD_DSN", "DSN=Inj\\0#Note=1"}},
+     3,
+     kNone,
+     {{"Kept", {{"Driver", "Alpha"}, {"Database", "/srv/a.db"}}}}},
 };
 
 // Test names and failure messages show the case's name, not its bytes.
