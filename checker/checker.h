@@ -108,6 +108,8 @@ std::string JoinNames(const std::vector<std::string>& names);
 void FindListFindings(const SetupPlan& plan, const RawFile& file, Findings& findings);
 void FindFileFindings(const RawFile& file, Findings& findings);
 void FindValueFindings(const SetupPlan& plan, const RawFile& file, Findings& findings);
+// Names and keys that break unixODBC's odbcinst.ini and odbc.ini.
+void FindOdbcIniFindings(const SetupPlan& plan, const RawFile& file, Findings& findings);
 
 void PrintTextReport(FILE* out, LPCSTR path, const SetupPlan& plan, const Findings& findings,
                      bool quiet);

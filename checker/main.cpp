@@ -79,6 +79,7 @@ static int Check(int argc, char** argv)
     FindValueFindings(plan, file, findings);
     FindListFindings(plan, file, findings);
     FindFileFindings(file, findings);
+    FindOdbcIniFindings(plan, file, findings);
     // In file order, so the report reads top to bottom.
     std::stable_sort(findings.begin(), findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
