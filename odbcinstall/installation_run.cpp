@@ -55,8 +55,12 @@ void RunInstallation(void)
 {
     if (SetupFilePath[0] == '\0')
         return;
+    // The installer rewrites whole files; a second run at the same moment
+    // would lose entries.
+    LockOdbcConfiguration();
     InstallDriverManager();
     InstallTranslators();
     InstallDrivers();
     ConfigureDataSources();
+    UnlockOdbcConfiguration();
 }

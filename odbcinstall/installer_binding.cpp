@@ -18,14 +18,18 @@ static const HWND NoParent = NULL;
 template <typename Function, typename... Arguments>
 static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
 {
+    // A stop waits for the call to finish, so no file is left half-written.
+    HoldStopSignals();
     HMODULE library = LoadLibraryA("odbccp32.dll");
-    if (library == NULL)
-        return FALSE;
-    // Through void (*)(void): the cast from the generic address is meant.
-    Function function = reinterpret_cast<Function>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(library, functionName)));
-    BOOL result = function != NULL ? function(arguments...) : FALSE;
-    FreeLibrary(library);
+    BOOL result = FALSE;
+    if (library != NULL) {
+        // Through void (*)(void): the cast from the generic address is meant.
+        Function function = reinterpret_cast<Function>(
+            reinterpret_cast<void (*)(void)>(GetProcAddress(library, functionName)));
+        result = function != NULL ? function(arguments...) : FALSE;
+        FreeLibrary(library);
+    }
+    ReleaseStopSignals();
     return result;
 }
 

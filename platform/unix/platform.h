@@ -75,6 +75,19 @@ BOOL IsDBCSLeadByte(BYTE c);
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
+// Not Win32: what a run needs from the system beyond it.
+
 // Called first in every entry point; does nothing on Linux, whose dynamic
 // linker never looks in the executable's folder.
 void UseSystemDirectoryForLibraries(void);
+
+// Serialises the runs on one ODBC configuration: held from the first
+// installer call of a run to the end. Waits, saying so on standard error,
+// while another run holds it.
+void LockOdbcConfiguration(void);
+void UnlockOdbcConfiguration(void);
+
+// Stop signals (SIGTERM, SIGINT, SIGHUP) wait while an installer call
+// rewrites the configuration files, so a stop lands between calls.
+void HoldStopSignals(void);
+void ReleaseStopSignals(void);

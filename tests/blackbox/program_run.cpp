@@ -73,6 +73,24 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
                const std::vector<std::string>& arguments,
                const std::vector<std::string>& settings)
 {
+    return FinishProgram(StartProgram(box, program, arguments, settings));
+}
+
+// Both ends of a pipe, the reading one closed: every write fails with EPIPE.
+static int ClosedPipe(void)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot create a pipe");
+    close(ends[0]);
+    return ends[1];
+}
+
+StartedProgram StartProgram(const Sandbox& box, const std::string& program,
+                            const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& settings,
+                            const std::string& runName, ProgramOutput outputTo)
+{
     static const char* const controlled[] = {"LD_LIBRARY_PATH", "VELLORAN_FAKE_LOG",
                                              "VELLORAN_FAKE_FAIL", "HOME", "ODBCSYSINI",
                                              "ODBCINI", "ODBCINSTINI", "DISPLAY"};
@@ -113,10 +131,16 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
         envp.push_back(text.data());
     envp.push_back(nullptr);
 
-    fs::path outputPath = box.Dir() / "run.stdout";
-    fs::path errorPath = box.Dir() / "run.stderr";
-    int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    int errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    fs::path outputPath = box.Dir() / (runName + ".stdout");
+    fs::path errorPath = box.Dir() / (runName + ".stderr");
+    int output, errors;
+    if (outputTo == ProgramOutput::ClosedPipe) {
+        output = ClosedPipe();
+        errors = dup(output);
+    } else {
+        output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        errors = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    }
     if (output < 0 || errors < 0)
         throw std::runtime_error("cannot create the output files");
     pid_t child = fork();
@@ -127,9 +151,16 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
     }
     close(output);
     close(errors);
+    if (child < 0)
+        throw std::runtime_error("cannot run the program");
+    return StartedProgram{child, outputPath, errorPath};
+}
+
+ProgramResult FinishProgram(const StartedProgram& started)
+{
     int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child)
+    if (waitpid(started.pid, &status, 0) != started.pid)
         throw std::runtime_error("cannot run the program");
     int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return ProgramResult{exitCode, ReadText(outputPath), ReadText(errorPath)};
+    return ProgramResult{exitCode, ReadText(started.output), ReadText(started.errors)};
 }

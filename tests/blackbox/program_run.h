@@ -41,6 +41,23 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
                const std::vector<std::string>& arguments,
                const std::vector<std::string>& settings);
 
+// Where a started program's standard output and error go: files named after
+// the run, or a pipe whose reader is already gone.
+enum class ProgramOutput { Files, ClosedPipe };
+
+// A program started in the background, as RunProgram runs it.
+struct StartedProgram {
+    int pid;
+    std::filesystem::path output, errors;
+};
+StartedProgram StartProgram(const Sandbox& box, const std::string& program,
+                            const std::vector<std::string>& arguments,
+                            const std::vector<std::string>& settings,
+                            const std::string& runName = "run",
+                            ProgramOutput outputTo = ProgramOutput::Files);
+// Waits for it to end.
+ProgramResult FinishProgram(const StartedProgram& started);
+
 // The file's content; empty when it cannot be read.
 std::string ReadText(const std::filesystem::path& path);
 
