@@ -9,7 +9,8 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velloran velloran_setup
+# Everything the install rules name must be built before cmake --install.
+cmake --build --preset linux
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 cmake --install build/linux --prefix "$config/usr" >/dev/null
