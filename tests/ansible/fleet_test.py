@@ -322,6 +322,9 @@ def run_steps(work, server, args):
     if not check(len(debs) == 1, 'cpack made the .deb'):
         print(made.stdout)
         return 1
+    contents = subprocess.run(['dpkg-deb', '-c', debs[0]], stdout=subprocess.PIPE, text=True).stdout
+    if not check(' ./usr/bin/velloran-apply' in contents, 'the .deb holds /usr/bin/velloran-apply'):
+        return 1
 
     hosts = {}
     for name in HOSTS:
