@@ -13,6 +13,7 @@ int main(int argc, char** argv)
     // A reader that goes away (velloran 2>&1 | head -1) must not end the
     // run: the warnings are a courtesy, the installation is the job.
     std::signal(SIGPIPE, SIG_IGN);
+    KeepHeapBetweenInstallerCalls();
     char tail[SETUP_PATH_SIZE];
     // A tail too long for the path buffer is refused, so no setup file then.
     if (JoinArguments(argc, argv, tail, sizeof tail))

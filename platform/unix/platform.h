@@ -87,6 +87,10 @@ void UseSystemDirectoryForLibraries(void);
 void LockOdbcConfiguration(void);
 void UnlockOdbcConfiguration(void);
 
+// Called at start: freed memory stays with the process, since the next
+// installer call needs the same again.
+void KeepHeapBetweenInstallerCalls(void);
+
 // Stop signals (SIGTERM, SIGINT, SIGHUP) wait while an installer call
 // rewrites the configuration files, so a stop lands between calls.
 void HoldStopSignals(void);

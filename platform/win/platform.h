@@ -16,6 +16,9 @@ void UseSystemDirectoryForLibraries(void);
 void LockOdbcConfiguration(void);
 void UnlockOdbcConfiguration(void);
 
+// Windows' heap keeps freed pages for reuse by itself.
+inline void KeepHeapBetweenInstallerCalls(void) {}
+
 // A GUI process gets no stop signals; these keep the run's code the same
 // on both systems.
 inline void HoldStopSignals(void) {}
