@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 set(velloran_examples examples/sqlite.ini examples/sqlite-datasource.ini)
 if(WIN32)
-  install(TARGETS velloran velloran-check RUNTIME DESTINATION .)
+  install(TARGETS velloran velloran-check velloran-apply RUNTIME DESTINATION .)
   install(FILES ${velloran_examples} README.md DESTINATION .)
 else()
   # Beside the distribution's ODBC drivers and setup libraries, the path the
@@ -15,7 +15,7 @@ else()
   endif()
   set(VELLORAN_SETUP_LIBRARY_DIR ${velloran_odbc_dir} CACHE STRING
     "Where the data-source setup library goes, relative to the prefix")
-  install(TARGETS velloran velloran-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS velloran velloran-check velloran-apply RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(TARGETS velloran_setup LIBRARY DESTINATION ${VELLORAN_SETUP_LIBRARY_DIR})
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${velloran_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

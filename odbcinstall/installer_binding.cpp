@@ -2,6 +2,7 @@
 // library, looks up one function, calls it and releases the library, so no
 // handle or address outlives the call.
 #include "odbc_install.h"
+#include "installer_queries.h"
 
 // Pointer types from the installer's own declarations, so they cannot drift
 // from the real prototypes.
@@ -27,6 +28,8 @@ static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
         Function function = reinterpret_cast<Function>(
             reinterpret_cast<void (*)(void)>(GetProcAddress(library, functionName)));
         result = function != NULL ? function(arguments...) : FALSE;
+        if (function != NULL && !result)
+            FetchInstallerErrors(library);
         FreeLibrary(library);
     }
     ReleaseStopSignals();
