@@ -225,12 +225,16 @@ public:
             entry.keyword = keyword;
             entry.request = request;
             DataSourceAction action = ActionOf(request);
+            // Adding a data source that exists replaces it: a change of its
+            // configuration, which only a read of the live state can tell.
+            bool exists = false;
             if (options_.check)
                 entry.outcome = Plan(action, ViewOf(request), dsn, driver, list);
-            else if (options_.skipUnchanged && InPlace(action, ViewOf(request), dsn, driver, list))
+            else if (options_.skipUnchanged && InPlace(action, ViewOf(request), dsn, driver, list, exists))
                 entry.outcome = "unchanged";
             if (!options_.check && entry.outcome == NULL) {
-                LPCSTR done = action == ADD ? "added" : action == CONFIGURE ? "configured" : "removed";
+                LPCSTR done = action == ADD ? (exists ? "configured" : "added")
+                              : action == CONFIGURE ? "configured" : "removed";
                 Call(entry, [&] { return OdbcConfigDataSource(request, driver, attributes); }, done);
             }
             Finish(entry);
@@ -271,13 +275,14 @@ private:
     }
 
     bool InPlace(DataSourceAction action, UWORD view, const std::string& dsn, LPCSTR driver,
-                 const Elements& attributes)
+                 const Elements& attributes, bool& exists)
     {
         LiveReader reader;
         bool inPlace = false;
         if (OpenLiveReader(reader) == LIVE_READER_OPEN && SelectLiveView(reader, view)) {
             DataSourceState state = ReadDataSourceState(reader, dsn, driver, attributes);
             inPlace = action == REMOVE ? !dsn.empty() && !state.exists : state.inPlace;
+            exists = state.exists;
         }
         CloseLiveReader(reader);
         return inPlace;
@@ -310,7 +315,7 @@ private:
         bool inPlace = viewRead && !touchedEarlier && state.inPlace;
         LPCSTR outcome;
         if (action == ADD)
-            outcome = inPlace ? "unchanged" : driverInstalled ? "add" : "fail";
+            outcome = inPlace ? "unchanged" : !driverInstalled ? "fail" : exists ? "configure" : "add";
         else if (action == CONFIGURE)
             outcome = inPlace ? "unchanged" : viewRead && !exists ? "fail" : "configure";
         else

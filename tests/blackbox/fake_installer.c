@@ -10,7 +10,12 @@
  * call. Calls are numbered per function from the log, since the library is
  * unloaded between calls and keeps no count of its own.
  *
- * Built with FAKE_WITHOUT_CONFIG_DATA_SOURCE it lacks SQLConfigDataSource.
+ * SQLInstallerError gives one record, code 1 (general error), whose message
+ * is VELLORAN_FAKE_ERROR, and no record when that is unset; each call of it
+ * is recorded too.
+ *
+ * Built with FAKE_WITHOUT_CONFIG_DATA_SOURCE it lacks SQLConfigDataSource
+ * and SQLInstallerError.
  */
 #ifdef _WIN32
 #include <windows.h>
@@ -214,6 +219,31 @@ FAKE_EXPORT BOOL INSTAPI SQLConfigDataSource(HWND parent, WORD request, LPCSTR d
         WriteText(log, "attributes", attributes, 1);
     }
     return EndCall(log, !ShouldFail("SQLConfigDataSource", number));
+}
+
+
+FAKE_EXPORT SQLRETURN INSTAPI SQLInstallerError(WORD record, DWORD* code, LPSTR message,
+                                               WORD messageMax, WORD* messageLength)
+{
+    const char* text = getenv("VELLORAN_FAKE_ERROR");
+    int found = record == 1 && text != NULL && text[0] != '\0';
+    FILE* log = StartCall("SQLInstallerError", CallNumber("SQLInstallerError"));
+    if (log != NULL) {
+        fprintf(log, " record=%u -> %s\n", (unsigned)record, found ? "SQL_SUCCESS" : "SQL_NO_DATA");
+        fclose(log);
+    }
+    if (!found)
+        return SQL_NO_DATA;
+    if (code != NULL)
+        *code = ODBC_ERROR_GENERAL_ERR;
+    if (message != NULL && messageMax > 0) {
+        size_t length = strlen(text) < messageMax ? strlen(text) : (size_t)messageMax - 1;
+        memcpy(message, text, length);
+        message[length] = '\0';
+    }
+    if (messageLength != NULL)
+        *messageLength = (WORD)strlen(text);
+    return SQL_SUCCESS;
 }
 #endif
 
