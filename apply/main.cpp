@@ -49,6 +49,7 @@ static int Apply(const ApplyOptions& options, const TextOutput& text)
 
 int main(int argc, char** argv)
 {
+    UseSystemDirectoryForLibraries();
     IgnoreClosedOutput();
     ApplyOptions options;
     if (!ParseApplyArguments(argc, argv, options))
