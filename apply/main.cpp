@@ -5,17 +5,7 @@
 // fail), 2 the setup file cannot be read or the arguments are wrong.
 #include "apply.h"
 
-#include <filesystem>
-#include <fstream>
 #include <string>
-
-// Only an existing regular file is read; anything else means no calls.
-static bool ReadableRegularFile(const char* path)
-{
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error) &&
-           std::ifstream(path, std::ios::binary).is_open();
-}
 
 static int Unreadable(const ApplyOptions& options, const TextOutput& text, const char* reason)
 {
@@ -34,8 +24,8 @@ static int Apply(const ApplyOptions& options, const TextOutput& text)
         named = "./" + named;
     if (!FillSetupFilePath(named.c_str()))
         return Unreadable(options, text, "a path of 260 characters or more, which velloran refuses");
-    if (!ReadableRegularFile(SetupFilePath))
-        return Unreadable(options, text, "no readable regular file");
+    if (!SetupFileReadable(SetupFilePath))
+        return Unreadable(options, text, "not a readable regular file of at most 64 MiB");
 
     RunResult result;
     RunApply(options, [&text](const EntryResult& entry) { PrintEntryLine(text, entry); }, result);

@@ -121,6 +121,14 @@ const Row Rows[] = {
      [](const Sandbox& box) { return box.Write("\"q\".ini", OneDriver); }, true},
     {"path of 259 characters", [](const Sandbox& box) { return PathOfLength(box, 259, true); },
      true},
+    {"file over the 64 MiB size limit",
+     [](const Sandbox& box) {
+         std::string path = Setup(box, OneDriver);
+         fs::resize_file(path, 64 * 1024 * 1024 + 1);  // sparse: no disk used
+         return path;
+     },
+     false},
+    {"a device", [](const Sandbox&) { return std::string("/dev/zero"); }, false},
     {"missing file", [](const Sandbox& box) { return (box.Dir() / "missing.ini").string(); },
      false},
     {"path in quotes that the name lacks",
