@@ -353,8 +353,12 @@ bool IsFailure(LPCSTR outcome)
 void RunApply(const ApplyOptions& options, const EntryReporter& report, RunResult& result)
 {
     Run run(options, report, result);
+    // Taken as velloran takes it, for a check too: what it reads must not
+    // be half-way through another run's rewrite.
+    LockOdbcConfiguration();
     run.DriverManager();
     run.Components("translator", TranslatorsSection, TranslatorKeyFormat, OdbcInstallTranslator);
     run.Components("driver", DriversSection, DriverKeyFormat, OdbcInstallDriver);
     run.DataSources();
+    UnlockOdbcConfiguration();
 }
