@@ -1,83 +1,32 @@
-// The report for build pipelines: one JSON object. Strings are the file's
-// bytes: valid UTF-8 passes, any other byte becomes \u00XX.
+// The report for build pipelines: one JSON object, through the same JSON
+// text as velloran-apply's (json/): ASCII only, and bytes that are not
+// UTF-8 stand for the characters U+0080..U+00FF.
 #include "checker.h"
+#include "json_text.h"
 
-// Length of the valid UTF-8 sequence at text[i], 0 when there is none.
-static size_t Utf8SequenceLength(const std::string& text, size_t i)
+static JsonValue JsonList(const Elements& elements)
 {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-    if (length == 0 || i + length > text.size())
-        return 0;
-    // The second byte's range rules out overlong forms, surrogates and
-    // code points past U+10FFFF.
-    unsigned char second = static_cast<unsigned char>(text[i + 1]);
-    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (second < low || second > high)
-        return 0;
-    for (size_t k = 2; k < length; ++k) {
-        unsigned char next = static_cast<unsigned char>(text[i + k]);
-        if (next < 0x80 || next > 0xBF)
-            return 0;
-    }
-    return length;
+    JsonValue list = JsonValue::array();
+    for (const std::string& element : elements)
+        list.push_back(JsonText(element));
+    return list;
 }
 
-static std::string JsonString(const std::string& text)
+static JsonValue Components(const ComponentPlan& list)
 {
-    std::string json = "\"";
-    for (size_t i = 0; i < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t length = c >= 0x80 ? Utf8SequenceLength(text, i) : 1;
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-        } else if (c == '\n') {
-            json += "\\n";
-        } else if (c == '\t') {
-            json += "\\t";
-        } else if (c < 0x20 || length == 0) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            json += escape;
-            length = 1;
-        } else {
-            json.append(text, i, length);
-        }
-        i += length;
-    }
-    return json + "\"";
+    JsonValue entries = JsonValue::array();
+    for (const ComponentEntry& entry : list.entries)
+        entries.push_back({{"key", JsonText(entry.key)}, {"elements", JsonList(entry.elements)}});
+    return entries;
 }
 
-static std::string JsonList(const Elements& elements)
+static void AddPlan(JsonValue& report, const SetupPlan& plan)
 {
-    std::string json = "[";
-    for (size_t i = 0; i < elements.size(); ++i)
-        json += (i > 0 ? ", " : "") + JsonString(elements[i]);
-    return json + "]";
-}
-
-static void PrintComponents(FILE* out, LPCSTR name, const ComponentPlan& list)
-{
-    std::fprintf(out, "  \"%s\": [", name);
-    for (size_t i = 0; i < list.entries.size(); ++i) {
-        const ComponentEntry& entry = list.entries[i];
-        std::fprintf(out, "%s\n    {\"key\": %s, \"elements\": %s}", i > 0 ? "," : "",
-                     JsonString(entry.key).c_str(), JsonList(entry.elements).c_str());
-    }
-    std::fprintf(out, "%s],\n", list.entries.empty() ? "" : "\n  ");
-}
-
-static void PrintPlan(FILE* out, const SetupPlan& plan)
-{
-    std::fprintf(out, "  \"window\": {\"caption\": %s, \"message\": %s},\n",
-                 JsonString(plan.caption).c_str(), JsonString(plan.message).c_str());
-    std::fprintf(out, "  \"driverManager\": %s,\n", plan.installManager ? "true" : "false");
-    PrintComponents(out, "translators", plan.translators);
-    PrintComponents(out, "drivers", plan.drivers);
-    std::fprintf(out, "  \"dataSources\": [");
+    report["window"] = {{"caption", JsonText(plan.caption)}, {"message", JsonText(plan.message)}};
+    report["driverManager"] = plan.installManager;
+    report["translators"] = Components(plan.translators);
+    report["drivers"] = Components(plan.drivers);
+    JsonValue dataSources = JsonValue::array();
     for (size_t i = 0; i < plan.dataSources.size(); ++i) {
         const DataSourceEntry& entry = plan.dataSources[i];
         std::string name = "?";
@@ -85,39 +34,43 @@ static void PrintPlan(FILE* out, const SetupPlan& plan)
             if (known.request == entry.request)
                 name = known.keyword;
         }
-        std::fprintf(out,
-                     "%s\n    {\"key\": %s, \"driver\": %s, \"attributes\": %s,\n"
-                     "     \"request\": {\"keyword\": %s, \"code\": %u, \"name\": %s}}",
-                     i > 0 ? "," : "",
-                     JsonString(ListKeyName(DataSourceDriverKeyFormat, static_cast<int>(i) + 1)).c_str(),
-                     JsonString(entry.driver).c_str(), JsonList(entry.attributes).c_str(),
-                     JsonString(entry.keyword).c_str(), static_cast<unsigned>(entry.request),
-                     JsonString(name).c_str());
+        JsonValue item;
+        item["key"] = JsonText(ListKeyName(DataSourceDriverKeyFormat, static_cast<int>(i) + 1));
+        item["driver"] = JsonText(entry.driver);
+        item["attributes"] = JsonList(entry.attributes);
+        item["request"] = {{"keyword", JsonText(entry.keyword)},
+                           {"code", static_cast<unsigned>(entry.request)},
+                           {"name", JsonText(name)}};
+        dataSources.push_back(item);
     }
-    std::fprintf(out, "%s],\n", plan.dataSources.empty() ? "" : "\n  ");
+    report["dataSources"] = dataSources;
 }
 
 void PrintJsonReport(FILE* out, LPCSTR path, const SetupPlan& plan, const Findings& findings,
                      bool quiet)
 {
-    std::fprintf(out, "{\n  \"file\": %s,\n", JsonString(path).c_str());
+    JsonValue report;
+    report["file"] = JsonText(path);
     if (!quiet)
-        PrintPlan(out, plan);
-    std::fprintf(out, "  \"findings\": [");
-    for (size_t i = 0; i < findings.size(); ++i) {
-        const Finding& f = findings[i];
-        std::fprintf(out,
-                     "%s\n    {\"kind\": %s, \"section\": %s, \"key\": %s, \"line\": %d,\n"
-                     "     \"problem\": %s,\n     \"fix\": %s}",
-                     i > 0 ? "," : "", JsonString(f.kind).c_str(), JsonString(f.section).c_str(),
-                     JsonString(f.key).c_str(), f.line, JsonString(f.problem).c_str(),
-                     JsonString(f.fix).c_str());
+        AddPlan(report, plan);
+    report["findings"] = JsonValue::array();
+    for (const Finding& f : findings) {
+        JsonValue item;
+        item["kind"] = JsonText(f.kind);
+        item["section"] = JsonText(f.section);
+        item["key"] = JsonText(f.key);
+        item["line"] = f.line;
+        item["problem"] = JsonText(f.problem);
+        item["fix"] = JsonText(f.fix);
+        report["findings"].push_back(item);
     }
-    std::fprintf(out, "%s]\n}\n", findings.empty() ? "" : "\n  ");
+    std::fputs(JsonDocument(report).c_str(), out);
 }
 
 void PrintJsonError(FILE* out, LPCSTR path, const std::string& error)
 {
-    std::fprintf(out, "{\n  \"file\": %s,\n  \"error\": %s\n}\n", JsonString(path).c_str(),
-                 JsonString(error).c_str());
+    JsonValue report;
+    report["file"] = JsonText(path);
+    report["error"] = JsonText(error);
+    std::fputs(JsonDocument(report).c_str(), out);
 }
