@@ -41,6 +41,7 @@ int main(int argc, char** argv)
 {
     UseSystemDirectoryForLibraries();
     IgnoreClosedOutput();
+    KeepHeapBetweenInstallerCalls();
     ApplyOptions options;
     if (!ParseApplyArguments(argc, argv, options))
         return EXIT_UNREADABLE;
