@@ -1,12 +1,17 @@
 #!/bin/sh
 # velloran-check.exe under Wine must give the Linux program's report (line
-# ends aside) and exit status on every case file. Exit 77: no Wine, or no
-# booted prefix from the Wine test session.
+# ends aside) and exit status on every case file. Exit 77: no Wine, no
+# booted prefix from the Wine test session, or no WoW64 for an x86 build.
 set -u
 exe=$1
 cases=$2
 prefix=$3
 command -v wine >/dev/null 2>&1 && [ -d "$prefix" ] || exit 77
+# An x86 build needs Wine's WoW64 side (wine32, and a kernel that runs it).
+if x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'pe-i386' &&
+   ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "skipped: this Wine runs no x86 programs"; exit 77
+fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT

@@ -45,6 +45,15 @@ OK_BOX = {"caption": "Error", "icon": "warning", "buttons": "1 OK=1"}
 FAIL_MARKER = "; fake-fail:"
 
 
+PE_I386 = 0x14C
+
+
+def pe_machine(path):
+    data = Path(path).read_bytes()
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[header + 4:header + 6], "little")
+
+
 def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
@@ -223,7 +232,13 @@ class Suite:
         # velloran.exe loads DLLs from the system folder only, so the fake
         # goes there in place of Wine's placeholder: "n" picks the fake, "b"
         # Wine's own. The placeholder is put back at the end for other runs.
-        self.system32 = self.wine.prefix / "drive_c/windows/system32"
+        # An x86 build's system folder under WoW64 is syswow64, and its
+        # HKLM\Software is the 32-bit view.
+        self.x86 = pe_machine(files.velloran) == PE_I386
+        self.system32 = self.wine.prefix / ("drive_c/windows/%s" % (
+            "syswow64" if self.x86 else "system32"))
+        self.views = ["Wow6432Node\\", ""] if self.x86 else ["", "Wow6432Node\\"]
+        self.setup_library = files.setup_library
         self.placeholder = self.scratch / "odbccp32-placeholder.dll"
         shutil.copy(self.system32 / "odbccp32.dll", self.placeholder)
         shutil.copy(files.fake, self.system32 / "odbccp32.dll")
@@ -446,8 +461,36 @@ class WineInstaller(WineTest):
         self.assertFalse(log.exists(), "the planted odbccp32.dll was loaded")
         self.assertEqual(self.registry_values("ODBC Drivers").get("VT Planted"), "Installed")
 
-    def registry_values(self, key):
-        result = SUITE.wine.run("reg", "query", "HKLM\\Software\\ODBC\\ODBCINST.INI\\" + key)
+    def test_each_build_writes_only_its_own_view(self):
+        # velloran-setup.dll as the driver's setup library (Wine 8 loads
+        # Driver= for data-source requests), so the installer's own profile
+        # functions write the data sources.
+        shutil.copy(SUITE.setup_library, SUITE.system32 / "velloran-setup.dll")
+        setup = ("[Drivers]\nDriver1=VT View\\0Driver=velloran-setup.dll\\0Setup=velloran-setup.dll\n"
+                 "[Data Sources]\nDSDriver1=VT View\nDSAttrib1=DSN=vt-view-sys\\0Database=s\n"
+                 "DSRequest1=ODBC_ADD_SYS_DSN\nDSDriver2=VT View\nDSAttrib2=DSN=vt-view-user\\0Database=u\n"
+                 "DSRequest2=ODBC_ADD_DSN\n")
+        run = self.start(setup, installer="wine", drain="-")
+        self.assertEqual(run.finish(), (0, []))
+        own, other = SUITE.views
+        # Wine 8 keeps a data source's name and driver in HKLM whatever the
+        # request, and its other attributes under HKCU\Software, which both
+        # bitnesses share.
+        self.assertEqual(self.registry_values("VT View", own)["Driver"].lower().rsplit("\\", 1)[-1],
+                         "velloran-setup.dll")
+        sources = self.registry_values("ODBC Data Sources", own, "ODBC.INI")
+        self.assertEqual((sources.get("vt-view-sys"), sources.get("vt-view-user")),
+                         ("VT View", "VT View"))
+        self.assertEqual(self.registry_values("VT View", other), {})
+        self.assertEqual(self.registry_values("ODBC Data Sources", other, "ODBC.INI"), {})
+        for name, value in (("vt-view-sys", "s"), ("vt-view-user", "u")):
+            self.assertEqual(self.registry_values(name, "", "ODBC.INI", "HKCU")["Database"], value)
+            self.assertEqual(self.registry_values(name, "Wow6432Node\\", "ODBC.INI", "HKCU"), {})
+
+    def registry_values(self, key, view=None, tree="ODBCINST.INI", root="HKLM"):
+        view = SUITE.views[0] if view is None else view
+        result = SUITE.wine.run("reg", "query", "%s\\Software\\%sODBC\\%s\\%s" % (
+            root, view, tree, key))
         values = {}
         for line in result.stdout.splitlines():
             parts = line.strip().split("    ")
@@ -513,6 +556,15 @@ class VersionResource(WineTest):
             "resource 16 1 1033"])
 
 
+def runs_x86():
+    """Debian's 32-bit Wine loader (wine32) is there and the kernel runs it."""
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True,
+                              timeout=30).returncode == 0
+    except OSError:
+        return False
+
+
 def boot(session):
     shutil.rmtree(session, ignore_errors=True)
     session.mkdir(parents=True)
@@ -556,7 +608,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("step", choices=["boot", "run", "clean", "profile-probe"])
     parser.add_argument("session", type=Path)
-    for name in ("velloran", "probe", "fake", "recorder", "scenarios", "profile_probe"):
+    for name in ("velloran", "probe", "fake", "recorder", "setup_library", "scenarios",
+                 "profile_probe"):
         parser.add_argument("--" + name.replace("_", "-"))
     args, rest = parser.parse_known_args()
     missing = [tool for tool in ("wine", "wineserver", "Xvfb") if shutil.which(tool) is None]
@@ -569,6 +622,12 @@ def main():
     if args.step == "clean":
         clean(args.session)
         return 0
+    program = args.profile_probe if args.step == "profile-probe" else args.velloran
+    if pe_machine(program) == PE_I386 and not runs_x86():
+        # Debian's wine32 under WoW64, on a kernel that runs 32-bit code.
+        print("skipped: this Wine runs no x86 programs (wine32 missing, or a kernel "
+              "without 32-bit support)")
+        return SKIPPED
     if args.step == "profile-probe":
         return profile_probe(args.session, args.profile_probe)
     global SUITE
