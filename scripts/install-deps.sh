@@ -7,7 +7,7 @@ packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev mingw-w64
   libfltk1.3-dev libxcursor-dev libxinerama-dev libxft-dev libxext-dev
   libxfixes-dev libxrender-dev libfontconfig-dev
   wine wine64 xvfb xdotool x11-utils imagemagick openbox python3
-  sqlite3 dpkg-dev clang libclang-rt-14-dev make nlohmann-json3-dev
+  sqlite3 dpkg-dev lintian clang libclang-rt-14-dev make nlohmann-json3-dev
   ansible-core openssh-server openssh-client yamllint pycodestyle pylint
   python3-voluptuous"
 missing=""

@@ -1,11 +1,11 @@
 #!/bin/sh
 # Builds the .deb with cpack in a temporary directory, checks what it holds
-# and depends on, unpacks it with dpkg -x, and runs the unpacked program on
+# and depends on and that lintian finds nothing, unpacks it with dpkg -x, and runs the unpacked program on
 # the unpacked SQLite example against unixODBC in a temporary configuration:
 # the driver must get its data source from the unpacked setup library.
 set -eu
 config=$1
-for tool in cpack dpkg-deb dpkg-shlibdeps; do
+for tool in cpack dpkg-deb dpkg-shlibdeps lintian; do
     command -v $tool >/dev/null || { echo "$tool is not installed"; exit 77; }
 done
 work=$(mktemp -d)
@@ -18,6 +18,10 @@ case ", $depends," in
     *", libodbcinst2,"* | *", libodbcinst2 ("*) ;;
     *) echo "libodbcinst2 is not a dependency"; exit 1 ;;
 esac
+
+# Debian's own package checks: no errors and no warnings.
+lintian --fail-on error,warning "$deb" 2>"$work/lintian.err" || {
+    echo "lintian:"; grep -v 'root privileges' "$work/lintian.err"; exit 1; }
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
