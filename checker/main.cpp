@@ -1,7 +1,8 @@
 // Entry point of velloran-check: reads a setup file the way velloran does,
 // without loading the installer library or changing anything, and prints
 // the plan of the run and the traps found in the file.
-// Exit status: 0 no findings, 1 findings, 2 the file cannot be read.
+// Exit status: 0 no findings (or --help, --version), 1 findings, 2 the file
+// cannot be read or the command line is wrong.
 #include "checker.h"
 
 #include <algorithm>
@@ -10,10 +11,25 @@
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNREADABLE = 2 };
 
+static const char USAGE[] = "usage: velloran-check [--quiet] [--json] <setup file>\n";
+
 static int Usage(void)
 {
-    std::fprintf(stderr, "usage: velloran-check [--quiet] [--json] <setup file>\n");
+    std::fputs(USAGE, stderr);
     return EXIT_UNREADABLE;
+}
+
+static int Help(void)
+{
+    std::printf("%s"
+                "       velloran-check --help | --version\n\n"
+                "Prints what velloran will do with the setup file, and the traps in it.\n"
+                "  --quiet    the findings only, without the plan\n"
+                "  --json     the same report as one JSON object\n"
+                "Exit status: 0 no findings, 1 findings, 2 the file cannot be read\n"
+                "or the command line is wrong.\n",
+                USAGE);
+    return EXIT_CLEAN;
 }
 
 static int Unreadable(LPCSTR path, const std::string& error, bool json)
@@ -50,6 +66,12 @@ static int Check(int argc, char** argv)
             quiet = true;
         else if (options && std::strcmp(argv[i], "--json") == 0)
             json = true;
+        else if (options && std::strcmp(argv[i], "--help") == 0)
+            return Help();
+        else if (options && std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velloran-check %s\n", VELLORAN_VERSION);
+            return EXIT_CLEAN;
+        }
         else if (options && std::strcmp(argv[i], "--") == 0)
             options = false;
         else if (path == NULL && (!options || argv[i][0] != '-'))

@@ -149,6 +149,15 @@ def test_exit_codes(options):
     for usage in ([], ["--verbose", "x.ini"], ["a.ini", "b.ini"], [""]):
         status, _ = run([options.checker] + usage)
         check(status == 2, f"usage {usage}: exit status {status}")
+    # --help and --version answer on stdout and exit 0, before any file.
+    status, output = run([options.checker, "--help"])
+    check(status == 0 and output.startswith(b"usage: velloran-check ") and b"--version" in output,
+          f"--help: exit status {status}, output {output[:200]!r}")
+    status, output = run([options.checker, "--version"])
+    check(status == 0 and output == b"velloran-check 1.0.0\n",
+          f"--version: exit status {status}, output {output[:80]!r}")
+    status, _ = run([options.checker, "--", "--help"])
+    check(status == 2, f"-- --help names a file: exit status {status}")
 
 
 def unescape_log(text):
