@@ -8,7 +8,7 @@ cases=$2
 prefix=$3
 command -v wine >/dev/null 2>&1 && [ -d "$prefix" ] || exit 77
 # An x86 build needs Wine's WoW64 side (wine32, and a kernel that runs it).
-if x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'pe-i386' &&
+if x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386' &&
    ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     echo "skipped: this Wine runs no x86 programs"; exit 77
 fi
