@@ -25,6 +25,9 @@ struct ApplyOptions {
 
 // FALSE (with the usage printed) when the arguments are wrong.
 BOOL ParseApplyArguments(int argc, char** argv, ApplyOptions& options);
+// TRUE, with the answer printed, when an option before any "--" is --help
+// or --version; nothing else is then done.
+BOOL AnswerInformationOption(int argc, char** argv);
 
 struct EntryResult {
     LPCSTR phase;      // "manager", "translator", "driver" or "datasource"

@@ -4,10 +4,41 @@
 
 #include <cstring>
 
+static const char USAGE[] = "usage: velloran-apply [--check] [--skip-unchanged] [--json] "
+                            "[--log FILE] [--quiet] SETUP_FILE\n";
+
 static BOOL Usage(void)
 {
-    std::fprintf(stderr, "usage: velloran-apply [--check] [--skip-unchanged] [--json] "
-                         "[--log FILE] [--quiet] SETUP_FILE\n");
+    std::fputs(USAGE, stderr);
+    return FALSE;
+}
+
+BOOL AnswerInformationOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("velloran-apply %s\n", VELLORAN_VERSION);
+            return TRUE;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("%s"
+                        "       velloran-apply --help | --version\n\n"
+                        "Makes velloran's installer calls for the setup file, without a window,\n"
+                        "and reports each entry's outcome.\n"
+                        "  --check           change nothing; report what an apply would do\n"
+                        "  --skip-unchanged  no call for an entry already in place\n"
+                        "  --json            the report as one JSON object\n"
+                        "  --log FILE        append the report's lines to FILE, time-stamped\n"
+                        "  --quiet           only failures and the summary\n"
+                        "Exit status: 0 nothing failed (checking: nothing would change),\n"
+                        "1 a call failed (something would change or fail), 2 the file cannot\n"
+                        "be read or the command line is wrong.\n",
+                        USAGE);
+            return TRUE;
+        }
+        if (std::strcmp(argv[i], "--log") == 0)
+            ++i;  // its file may be named --help
+    }
     return FALSE;
 }
 

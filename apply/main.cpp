@@ -42,6 +42,8 @@ int main(int argc, char** argv)
     UseSystemDirectoryForLibraries();
     IgnoreClosedOutput();
     KeepHeapBetweenInstallerCalls();
+    if (AnswerInformationOption(argc, argv))
+        return EXIT_DONE;
     ApplyOptions options;
     if (!ParseApplyArguments(argc, argv, options))
         return EXIT_UNREADABLE;

@@ -196,6 +196,16 @@ TEST(ApplyThroughFake, ExitStatusForAnUnwritableLogEmptyFileAndWrongArguments)
         EXPECT_EQ(run.run.exitCode, 2) << wrong.size();
         EXPECT_EQ(run.record, "");
     }
+    // --help and --version answer on stdout, exit 0 and load nothing.
+    for (std::vector<std::string> information :
+         {std::vector<std::string>{"--help"}, {"--check", "--version", setup}}) {
+        Recorded run = RunRecorded(APPLY_PROGRAM, information, FAKE_INSTALLER_DIR);
+        EXPECT_EQ(run.run.exitCode, 0);
+        EXPECT_EQ(run.record, "");
+        EXPECT_TRUE(run.run.output.rfind(information[0] == "--help" ? "usage: velloran-apply "
+                                                                     : "velloran-apply 1.0.0\n", 0) == 0)
+            << run.run.output;
+    }
 }
 
 }  // namespace
