@@ -174,6 +174,8 @@ def main():
     parser.add_argument("--setup-dll", required=True)
     parser.add_argument("--linux-apply")
     ARGS, rest = parser.parse_known_args()
+    # The runs start in the scratch folder.
+    ARGS.apply, ARGS.setup_dll = (str(Path(p).resolve()) for p in (ARGS.apply, ARGS.setup_dll))
     missing = [tool for tool in ("wine", "wineboot", "wineserver") if shutil.which(tool) is None]
     if missing:
         print("skipped: %s not installed" % ", ".join(missing))
