@@ -229,7 +229,7 @@ public:
             // configuration, which only a read of the live state can tell.
             bool exists = false;
             if (options_.check)
-                entry.outcome = Plan(action, ViewOf(request), dsn, driver, list);
+                entry.outcome = Plan(action, ViewOf(request), dsn, driver, list, entry.errors);
             else if (options_.skipUnchanged && InPlace(action, ViewOf(request), dsn, driver, list, exists))
                 entry.outcome = "unchanged";
             if (!options_.check && entry.outcome == NULL) {
@@ -292,7 +292,7 @@ private:
     // drivers of earlier entries taken into account where the live state
     // cannot yet show them.
     LPCSTR Plan(DataSourceAction action, UWORD view, const std::string& dsn, LPCSTR driver,
-                const Elements& attributes)
+                const Elements& attributes, InstallerErrors& findings)
     {
         LiveReader reader;
         LiveReaderOpening opening = OpenLiveReader(reader);
@@ -314,6 +314,14 @@ private:
         bool exists = touchedEarlier ? earlier->second : state.exists;
         bool inPlace = viewRead && !touchedEarlier && state.inPlace;
         LPCSTR outcome;
+        LPCSTR otherBuild = NULL;
+        if (action == ADD && !driverInstalled && DriverInOtherView(driver, &otherBuild))
+            // The classic mismatch: the driver is there, for applications of
+            // the other bitness only.
+            findings.push_back({ODBC_ERROR_COMPONENT_NOT_FOUND,
+                                std::string("driver '") + driver + "' is not installed in the " +
+                                    OdbcViewName() + " view but is in the other one: run the " +
+                                    otherBuild + " build"});
         if (action == ADD)
             outcome = inPlace ? "unchanged" : !driverInstalled ? "fail" : exists ? "configure" : "add";
         else if (action == CONFIGURE)

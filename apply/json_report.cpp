@@ -25,6 +25,7 @@ static JsonValue Header(const ApplyOptions& options)
     JsonValue document;
     document["file"] = JsonText(options.file);
     document["mode"] = options.check ? "check" : "apply";
+    document["view"] = OdbcViewName();
     return document;
 }
 

@@ -47,7 +47,8 @@ void PrintSummaryLine(const TextOutput& text, const ApplyOptions& options, const
     int changes = 0;
     for (const EntryResult& entry : result.entries)
         changes += IsChange(entry.outcome) ? 1 : 0;
-    std::string line = std::string(options.check ? "check " : "apply ") + options.file + ": " +
+    std::string line = std::string(options.check ? "check " : "apply ") + options.file + " (" +
+                       OdbcViewName() + " view): " +
                        std::to_string(result.entries.size()) + " entries, " +
                        std::to_string(changes) + (options.check ? " to change, " : " changed, ") +
                        std::to_string(result.failed) + (options.check ? " to fail" : " failed");

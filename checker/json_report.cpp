@@ -51,6 +51,7 @@ void PrintJsonReport(FILE* out, LPCSTR path, const SetupPlan& plan, const Findin
 {
     JsonValue report;
     report["file"] = JsonText(path);
+    report["view"] = OdbcViewName();
     if (!quiet)
         AddPlan(report, plan);
     report["findings"] = JsonValue::array();

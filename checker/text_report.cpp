@@ -68,6 +68,7 @@ void PrintTextReport(FILE* out, LPCSTR path, const SetupPlan& plan, const Findin
 {
     if (!quiet) {
         std::fprintf(out, "Setup file: %s\n", Printable(path).c_str());
+        std::fprintf(out, "ODBC view: %s\n", OdbcViewName());
         PrintPlan(out, plan);
         std::fprintf(out, "\n");
         if (findings.empty())

@@ -81,6 +81,14 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 // linker never looks in the executable's folder.
 void UseSystemDirectoryForLibraries(void);
 
+// The ODBC configuration this build works on: "unixODBC" on Linux, and on
+// Windows "64-bit" or "32-bit", the view of a process of its bitness.
+LPCSTR OdbcViewName(void);
+// Whether a driver is installed in the machine's other view, where a build
+// of the other bitness ("x86" or "x64", given in otherBuild) would see it.
+// Linux has one view: never.
+BOOL DriverInOtherView(LPCSTR driver, LPCSTR* otherBuild);
+
 // Serialises the runs on one ODBC configuration: held from the first
 // installer call of a run to the end. Waits, saying so on standard error,
 // while another run holds it.

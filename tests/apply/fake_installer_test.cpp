@@ -123,7 +123,7 @@ TEST(ApplyThroughFake, CarriesTheInstallersMessageIntoTextJsonAndLog)
               "driver 2 Bad: failed: Component not found in the registry\n"
               "datasource 1 First: failed: Component not found in the registry\n"
               "datasource 2 Second: removed\n"
-              "apply " + setup + ": 4 entries, 2 changed, 2 failed\n");
+              "apply " + setup + " (unixODBC view): 4 entries, 2 changed, 2 failed\n");
     EXPECT_EQ(text.errors, "");
 
     // The detail is asked after the failed call, before the library goes.
@@ -139,13 +139,14 @@ TEST(ApplyThroughFake, CarriesTheInstallersMessageIntoTextJsonAndLog)
     EXPECT_EQ(quiet.output,
               "driver 2 Bad: failed: Component not found in the registry\n"
               "datasource 1 First: failed: Component not found in the registry\n"
-              "apply " + setup + ": 4 entries, 2 changed, 2 failed\n");
+              "apply " + setup + " (unixODBC view): 4 entries, 2 changed, 2 failed\n");
 
     ProgramResult json = RunProgram(box, APPLY_PROGRAM, {"--json", "--log", logFile, setup}, settings("json"));
     EXPECT_EQ(json.exitCode, 1);
     nlohmann::json report = nlohmann::json::parse(json.output);
     EXPECT_EQ(report["file"], setup);
     EXPECT_EQ(report["mode"], "apply");
+    EXPECT_EQ(report["view"], "unixODBC");
     EXPECT_EQ(report["changed"], true);
     EXPECT_EQ(report["failed"], 2);
     ASSERT_EQ(report["entries"].size(), 4u);

@@ -14,7 +14,7 @@ if x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-i386' &&
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+trap 'rm -f "$out" "$out.unix"' EXIT
 cd "$cases" || exit 1
 status=0
 for case in *.ini; do
@@ -22,9 +22,11 @@ for case in *.ini; do
     code=$?
     golden=${case%.ini}.expected
     grep -q '^No findings\.$' "$golden" && expected=0 || expected=1
-    if ! tr -d '\r' <"$out" | cmp -s - "$golden"; then
+    # Each build names the view it works on; the rest is the same.
+    tr -d '\r' <"$out" | sed 's/^ODBC view: [0-9][0-9]-bit$/ODBC view: unixODBC/' >"$out.unix"
+    if ! cmp -s "$out.unix" "$golden"; then
         echo "$case: report differs from $golden"
-        tr -d '\r' <"$out" | diff - "$golden" | head -20
+        diff "$out.unix" "$golden" | head -20
         status=1
     fi
     [ "$code" -eq "$expected" ] || { echo "$case: exit status $code, expected $expected"; status=1; }

@@ -18,6 +18,7 @@ wine (64-bit) and Xvfb, and exits 77 (skipped) without them.
 import argparse
 import contextlib
 import ctypes
+import json
 import os
 import select
 import shutil
@@ -239,6 +240,7 @@ class Suite:
             "syswow64" if self.x86 else "system32"))
         self.views = ["Wow6432Node\\", ""] if self.x86 else ["", "Wow6432Node\\"]
         self.setup_library = files.setup_library
+        self.files = files
         self.placeholder = self.scratch / "odbccp32-placeholder.dll"
         shutil.copy(self.system32 / "odbccp32.dll", self.placeholder)
         shutil.copy(files.fake, self.system32 / "odbccp32.dll")
@@ -486,6 +488,27 @@ class WineInstaller(WineTest):
         for name, value in (("vt-view-sys", "s"), ("vt-view-user", "u")):
             self.assertEqual(self.registry_values(name, "", "ODBC.INI", "HKCU")["Database"], value)
             self.assertEqual(self.registry_values(name, "Wow6432Node\\", "ODBC.INI", "HKCU"), {})
+
+    def test_apply_check_names_the_other_view_of_a_driver(self):
+        # A driver installed for applications of the other bitness only: the
+        # data source for it would fail here, and the check says which
+        # build would see the driver.
+        own, other = SUITE.views
+        SUITE.wine.run("reg", "add", "HKLM\\Software\\%sODBC\\ODBCINST.INI\\ODBC Drivers" % other,
+                       "/v", "VT Elsewhere", "/d", "Installed", "/f")
+        apply = Path(SUITE.files.velloran).parent / "velloran-apply.exe"
+        setup = SUITE.write("elsewhere.ini", "[Data Sources]\nDSDriver1=VT Elsewhere\n"
+                            "DSAttrib1=DSN=vt-elsewhere\nDSRequest1=ODBC_ADD_SYS_DSN\n")
+        with SUITE.wine_installer_in_system32():
+            result = SUITE.wine.run(windows_path(apply), "--check", "--json", windows_path(setup),
+                                    env={"WINEDLLOVERRIDES": "odbccp32=b"})
+        self.assertEqual(result.returncode, 1)
+        report = json.loads(result.stdout)
+        self.assertEqual(report["view"], "32-bit" if SUITE.x86 else "64-bit")
+        entry = report["entries"][0]
+        self.assertEqual(entry["outcome"], "fail")
+        self.assertIn("run the %s build" % ("x64" if SUITE.x86 else "x86"),
+                      entry["errors"][0]["message"])
 
     def registry_values(self, key, view=None, tree="ODBCINST.INI", root="HKLM"):
         view = SUITE.views[0] if view is None else view
