@@ -2,6 +2,7 @@
 // a file, velloran-apply makes the same installer calls and exits 0; where
 // there is no file to read, it makes none and exits 2.
 #include "program_run.h"
+#include "setup_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -13,36 +14,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char OneDriver[] = "[Drivers]\nDriver1=A\n";
-
-std::string Repeat(const std::string& text, size_t times)
-{
-    std::string repeated;
-    for (size_t i = 0; i < times; ++i)
-        repeated += text;
-    return repeated;
-}
-
-// Deterministic noise with every byte value, but no header or key line.
-std::string Noise(size_t length)
-{
-    std::string bytes(length, '\0');
-    unsigned state = 12345;
-    for (char& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
-        if (byte == '[' || byte == '=')
-            byte = '\0';
-    }
-    return bytes;
-}
-
-std::string Utf16(const std::string& ascii, bool byteOrderMark)
-{
-    std::string bytes = byteOrderMark ? "\xFF\xFE" : "";
-    for (char c : ascii)
-        bytes += std::string{c, '\0'};
-    return bytes;
-}
 
 struct Row {
     const char* kind;

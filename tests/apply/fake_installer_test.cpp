@@ -3,6 +3,7 @@
 // detail it asks for left out), and failures carried with the installer's
 // own message into the text, the JSON and the log.
 #include "program_run.h"
+#include "setup_texts.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,29 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<fs::path> Scenarios()
-{
-    std::vector<fs::path> setups;
-    for (const fs::directory_entry& entry : fs::directory_iterator(SCENARIO_DIR)) {
-        if (entry.path().extension() == ".ini")
-            setups.push_back(entry.path());
-    }
-    std::sort(setups.begin(), setups.end());
-    return setups;
-}
-
-// A comment line "; fake-fail: LIST" in a scenario says which calls fail.
-std::string FailSetting(const std::string& setup)
-{
-    const std::string marker = "; fake-fail:";
-    std::istringstream lines(setup);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.compare(0, marker.size(), marker) == 0)
-            return line.substr(line.find_first_not_of(' ', marker.size()));
-    }
-    return "";
-}
 
 // The record without the error-detail calls, which velloran never makes.
 std::string ChangingCalls(const std::string& record)
@@ -70,9 +48,9 @@ Recorded RunRecorded(const std::string& program, const std::vector<std::string>&
 
 TEST(ApplyThroughFake, MakesVelloransCallsForEveryScenario)
 {
-    for (const fs::path& setup : Scenarios()) {
+    for (const fs::path& setup : ScenarioSetups(SCENARIO_DIR)) {
         std::vector<std::string> settings = {"VELLORAN_FAKE_ERROR=fake detail"};
-        std::string fail = FailSetting(ReadText(setup));
+        std::string fail = ScenarioFailSetting(ReadText(setup));
         if (!fail.empty())
             settings.push_back("VELLORAN_FAKE_FAIL=" + fail);
         // The second fake lacks SQLConfigDataSource and SQLInstallerError.

@@ -3,6 +3,7 @@
 // Each row must end with exit code 0, nothing on standard output, and
 // exactly the listed installer calls, every list closed within its buffer.
 #include "program_run.h"
+#include "setup_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -34,37 +35,6 @@ struct BadInput {
 std::vector<std::string> Setup(const Sandbox& box, const std::string& text)
 {
     return {box.Write("setup.ini", text)};
-}
-
-// Deterministic noise with every byte value, but never a line that reads
-// as a header or key of the setup file.
-std::string Noise(size_t length)
-{
-    std::string bytes(length, '\0');
-    unsigned state = 12345;
-    for (char& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
-        if (byte == '[' || byte == '=')
-            byte = '\0';
-    }
-    return bytes;
-}
-
-std::string Utf16(const std::string& ascii, bool byteOrderMark)
-{
-    std::string bytes = byteOrderMark ? "\xFF\xFE" : "";
-    for (char c : ascii)
-        bytes += std::string{c, '\0'};
-    return bytes;
-}
-
-std::string Repeat(const std::string& text, size_t times)
-{
-    std::string repeated;
-    for (size_t i = 0; i < times; ++i)
-        repeated += text;
-    return repeated;
 }
 
 // A file of `size` bytes, mostly a hole: `head`, NULs, then `tail` at its

@@ -2,6 +2,7 @@
 // installer calls a setup file leads to, with which arguments, and what a
 // failing, missing or incomplete library makes of the run.
 #include "program_run.h"
+#include "setup_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -81,14 +82,6 @@ const std::vector<std::string> FullSetupCalls = {
     ConfigCall(1, 4, "Drv One", R"(DSN=first\0Database=/srv/first.db\0\0)"),
     ConfigCall(2, 2, "Drv Two", R"(DSN=second\0\0)"),
 };
-
-std::string Repeat(const std::string& text, int times)
-{
-    std::string repeated;
-    for (int i = 0; i < times; ++i)
-        repeated += text;
-    return repeated;
-}
 
 // Each call as the one thing between a load and an unload.
 std::vector<std::string> Enclosed(const std::vector<std::string>& calls)

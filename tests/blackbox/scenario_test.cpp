@@ -3,6 +3,7 @@
 // NAME.expected, warnings included, where they fall between the calls. The
 // Wine tests hold velloran.exe to the same files.
 #include "program_run.h"
+#include "setup_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -14,29 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<fs::path> Scenarios()
-{
-    std::vector<fs::path> setups;
-    for (const fs::directory_entry& entry : fs::directory_iterator(SCENARIO_DIR)) {
-        if (entry.path().extension() == ".ini")
-            setups.push_back(entry.path());
-    }
-    std::sort(setups.begin(), setups.end());
-    return setups;
-}
-
-// A comment line "; fake-fail: LIST" in the setup file says which calls fail.
-std::string FailSetting(const std::string& setup)
-{
-    const std::string marker = "; fake-fail:";
-    std::istringstream lines(setup);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.compare(0, marker.size(), marker) == 0)
-            return line.substr(line.find_first_not_of(' ', marker.size()));
-    }
-    return "";
-}
-
 class Scenario : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(Scenario, GivesTheExpectedRecord)
@@ -46,7 +24,7 @@ TEST_P(Scenario, GivesTheExpectedRecord)
     std::string log = (box.Dir() / "record.log").string();
     std::vector<std::string> settings = {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR,
                                          "VELLORAN_FAKE_LOG=" + log};
-    std::string fail = FailSetting(ReadText(setup));
+    std::string fail = ScenarioFailSetting(ReadText(setup));
     if (!fail.empty())
         settings.push_back("VELLORAN_FAKE_FAIL=" + fail);
     // Warnings are appended to the record as they come, so they land after
@@ -60,7 +38,7 @@ TEST_P(Scenario, GivesTheExpectedRecord)
     EXPECT_EQ(ReadText(log), ReadText(fs::path(setup).replace_extension(".expected")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, Scenario, ::testing::ValuesIn(Scenarios()),
+INSTANTIATE_TEST_SUITE_P(Corpus, Scenario, ::testing::ValuesIn(ScenarioSetups(SCENARIO_DIR)),
                          [](const ::testing::TestParamInfo<fs::path>& info) {
                              std::string name = info.param.stem().string();
                              std::replace_if(

@@ -1,0 +1,58 @@
+// Setup-file contents shared by the suites that run the built programs.
+#include "setup_texts.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+std::string Repeat(const std::string& text, size_t times)
+{
+    std::string repeated;
+    for (size_t i = 0; i < times; ++i)
+        repeated += text;
+    return repeated;
+}
+
+std::string Noise(size_t length)
+{
+    std::string bytes(length, '\0');
+    unsigned state = 12345;
+    for (char& byte : bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 16);
+        if (byte == '[' || byte == '=')
+            byte = '\0';
+    }
+    return bytes;
+}
+
+std::string Utf16(const std::string& ascii, bool byteOrderMark)
+{
+    std::string bytes = byteOrderMark ? "\xFF\xFE" : "";
+    for (char c : ascii)
+        bytes += std::string{c, '\0'};
+    return bytes;
+}
+
+std::vector<fs::path> ScenarioSetups(const fs::path& folder)
+{
+    std::vector<fs::path> setups;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".ini")
+            setups.push_back(entry.path());
+    }
+    std::sort(setups.begin(), setups.end());
+    return setups;
+}
+
+std::string ScenarioFailSetting(const std::string& setup)
+{
+    const std::string marker = "; fake-fail:";
+    std::istringstream lines(setup);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, marker.size(), marker) == 0)
+            return line.substr(line.find_first_not_of(' ', marker.size()));
+    }
+    return "";
+}
