@@ -2,7 +2,6 @@
 // library, looks up one function, calls it and releases the library, so no
 // handle or address outlives the call.
 #include "odbc_install.h"
-#include "installer_queries.h"
 
 // Pointer types from the installer's own declarations, so they cannot drift
 // from the real prototypes.
@@ -14,6 +13,13 @@ typedef decltype(&SQLConfigDataSource) ConfigDataSourceFunction;
 enum { INSTALLER_PATH_SIZE = 260 };
 static const LPCSTR NoPathIn = NULL;
 static const HWND NoParent = NULL;
+
+static InstallerFailureHook FailureHook = NULL;
+
+void SetInstallerFailureHook(InstallerFailureHook hook)
+{
+    FailureHook = hook;
+}
 
 // A missing library or function is a failure like the installer's own.
 template <typename Function, typename... Arguments>
@@ -28,8 +34,8 @@ static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
         Function function = reinterpret_cast<Function>(
             reinterpret_cast<void (*)(void)>(GetProcAddress(library, functionName)));
         result = function != NULL ? function(arguments...) : FALSE;
-        if (function != NULL && !result)
-            FetchInstallerErrors(library);
+        if (function != NULL && !result && FailureHook != NULL)
+            FailureHook(library);
         FreeLibrary(library);
     }
     ReleaseStopSignals();

@@ -1,6 +1,7 @@
 // The installer's own account of a failed call: up to eight records of a
 // code and a message, fetched before the library that holds them goes.
 #include "installer_queries.h"
+#include "odbc_install.h"
 
 typedef decltype(&SQLInstallerError) InstallerErrorFunction;
 
@@ -8,15 +9,8 @@ enum { INSTALLER_ERROR_RECORDS = 8, INSTALLER_MESSAGE_SIZE = 512 };
 
 static InstallerErrors* ErrorSink = NULL;
 
-void CollectInstallerErrors(InstallerErrors* errors)
+static void FetchInstallerErrors(HMODULE library)
 {
-    ErrorSink = errors;
-}
-
-void FetchInstallerErrors(HMODULE library)
-{
-    if (ErrorSink == NULL)
-        return;
     // A library without the function simply gives no detail.
     InstallerErrorFunction function = reinterpret_cast<InstallerErrorFunction>(
         reinterpret_cast<void (*)(void)>(GetProcAddress(library, "SQLInstallerError")));
@@ -32,4 +26,10 @@ void FetchInstallerErrors(HMODULE library)
         message[INSTALLER_MESSAGE_SIZE - 1] = '\0';
         ErrorSink->push_back(InstallerError{code, message});
     }
+}
+
+void CollectInstallerErrors(InstallerErrors* errors)
+{
+    ErrorSink = errors;
+    SetInstallerFailureHook(errors != NULL ? FetchInstallerErrors : NULL);
 }

@@ -19,8 +19,6 @@ typedef std::vector<InstallerError> InstallerErrors;
 // installer's error records (SQLInstallerError 1..8) to it, asked before
 // the library is released. NULL, the default, asks nothing.
 void CollectInstallerErrors(InstallerErrors* errors);
-// The binding's hook, with the library still loaded after a failed call.
-void FetchInstallerErrors(HMODULE library);
 
 // A group of reads of the live configuration with the library loaded once:
 // the configuration mode is the library's own state, so choosing a view and

@@ -10,6 +10,12 @@ BOOL OdbcInstallTranslator(LPCSTR spec);
 BOOL OdbcInstallDriver(LPCSTR spec);
 BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes);
 
+// Called after an installer function has failed, with the library still
+// loaded, so its error detail can be asked; none by default, and velloran
+// sets none, so its calls stay the four.
+typedef void (*InstallerFailureHook)(HMODULE library);
+void SetInstallerFailureHook(InstallerFailureHook hook);
+
 void InstallDriverManager(void);
 void InstallTranslators(void);
 void InstallDrivers(void);
