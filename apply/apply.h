@@ -23,11 +23,11 @@ struct ApplyOptions {
     const char* file;  // the setup file as given
 };
 
-// FALSE (with the usage printed) when the arguments are wrong.
-BOOL ParseApplyArguments(int argc, char** argv, ApplyOptions& options);
-// TRUE, with the answer printed, when an option before any "--" is --help
+// false (with the usage printed) when the arguments are wrong.
+bool ParseApplyArguments(int argc, char** argv, ApplyOptions& options);
+// true, with the answer printed, when an option before any "--" is --help
 // or --version; nothing else is then done.
-BOOL AnswerInformationOption(int argc, char** argv);
+bool AnswerInformationOption(int argc, char** argv);
 
 struct EntryResult {
     LPCSTR phase;      // "manager", "translator", "driver" or "datasource"

@@ -16,10 +16,20 @@ namespace {
 
 typedef std::vector<std::string> Elements;
 
-const char OdbcinstIni[] = "ODBCINST.INI";
-const char OdbcIni[] = "ODBC.INI";
+// A data source as the view holds it, compared with an entry.
+struct DataSourceState {
+    bool exists;
+    bool inPlace;  // exists, bound to the entry's driver, every attribute as given
+};
 
-Elements SplitList(LPCSTR list)
+enum DataSourceAction { ADD, CONFIGURE, REMOVE };
+
+}  // namespace
+
+const char ODBCINST_INI[] = "ODBCINST.INI";
+const char ODBC_INI[] = "ODBC.INI";
+
+static Elements SplitList(LPCSTR list)
 {
     Elements elements;
     for (LPCSTR element = list; *element != '\0'; element += std::strlen(element) + 1)
@@ -29,7 +39,7 @@ Elements SplitList(LPCSTR list)
 
 // Names and keywords match without regard to ASCII case, as the installer
 // matches them.
-std::string Folded(const std::string& text)
+static std::string Folded(const std::string& text)
 {
     std::string folded = text;
     for (char& c : folded) {
@@ -39,13 +49,13 @@ std::string Folded(const std::string& text)
     return folded;
 }
 
-bool SameName(const std::string& a, const std::string& b)
+static bool SameName(const std::string& a, const std::string& b)
 {
     return Folded(a) == Folded(b);
 }
 
-// "keyword=value"; FALSE for an element that is not a pair.
-bool SplitPair(const std::string& element, std::string& key, std::string& value)
+// "keyword=value"; false for an element that is not a pair.
+static bool SplitPair(const std::string& element, std::string& key, std::string& value)
 {
     size_t equals = element.find('=');
     if (equals == std::string::npos || equals == 0)
@@ -56,7 +66,7 @@ bool SplitPair(const std::string& element, std::string& key, std::string& value)
 }
 
 // The data source an attribute list names: its first DSN= value.
-std::string DataSourceName(const Elements& attributes)
+static std::string DataSourceName(const Elements& attributes)
 {
     std::string key, value;
     for (const std::string& element : attributes) {
@@ -66,7 +76,7 @@ std::string DataSourceName(const Elements& attributes)
     return "";
 }
 
-bool DriverListed(const LiveReader& reader, const std::string& name, bool& listed)
+static bool DriverListed(const LiveReader& reader, const std::string& name, bool& listed)
 {
     std::vector<std::string> drivers;
     if (!ReadInstalledDrivers(reader, drivers))
@@ -79,8 +89,8 @@ bool DriverListed(const LiveReader& reader, const std::string& name, bool& liste
 
 // Every keyword=value element from `first` on is stored in the section with
 // the same value; the keywords in `ignored` are not compared.
-bool PairsInPlace(const LiveReader& reader, LPCSTR file, const std::string& section,
-                  const Elements& elements, size_t first, const std::set<std::string>& ignored)
+static bool PairsInPlace(const LiveReader& reader, LPCSTR file, const std::string& section,
+                         const Elements& elements, size_t first, const std::set<std::string>& ignored)
 {
     std::string key, value, stored;
     for (size_t i = first; i < elements.size(); ++i) {
@@ -94,7 +104,7 @@ bool PairsInPlace(const LiveReader& reader, LPCSTR file, const std::string& sect
     return true;
 }
 
-bool ComponentInPlace(const LiveReader& reader, bool driver, const Elements& spec)
+static bool ComponentInPlace(const LiveReader& reader, bool driver, const Elements& spec)
 {
     if (spec.empty() || spec[0].empty())
         return false;
@@ -104,42 +114,34 @@ bool ComponentInPlace(const LiveReader& reader, bool driver, const Elements& spe
         if (!DriverListed(reader, spec[0], installed))
             return false;
     } else {
-        installed = ReadLiveValue(reader, OdbcinstIni, "ODBC Translators", spec[0].c_str(), marker);
+        installed = ReadLiveValue(reader, ODBCINST_INI, "ODBC Translators", spec[0].c_str(), marker);
     }
-    return installed && PairsInPlace(reader, OdbcinstIni, spec[0], spec, 1, {"USAGECOUNT"});
+    return installed && PairsInPlace(reader, ODBCINST_INI, spec[0], spec, 1, {"USAGECOUNT"});
 }
 
-// A data source as the view holds it, compared with an entry.
-struct DataSourceState {
-    bool exists;
-    bool inPlace;  // exists, bound to the entry's driver, every attribute as given
-};
-
-DataSourceState ReadDataSourceState(const LiveReader& reader, const std::string& dsn,
-                                    const std::string& driver, const Elements& attributes)
+static DataSourceState ReadDataSourceState(const LiveReader& reader, const std::string& dsn,
+                                           const std::string& driver, const Elements& attributes)
 {
     DataSourceState state = {false, false};
     if (dsn.empty())
         return state;
-    state.exists = LiveSectionExists(reader, OdbcIni, dsn.c_str());
+    state.exists = LiveSectionExists(reader, ODBC_INI, dsn.c_str());
     if (!state.exists)
         return state;
     // Windows lists the driver's name under "ODBC Data Sources" and keeps
     // its file in the section; unixODBC keeps the name in the section.
     std::string listed, bound;
-    bool boundHere = (ReadLiveValue(reader, OdbcIni, "ODBC Data Sources", dsn.c_str(), listed) &&
+    bool boundHere = (ReadLiveValue(reader, ODBC_INI, "ODBC Data Sources", dsn.c_str(), listed) &&
                       SameName(listed, driver)) ||
-                     (ReadLiveValue(reader, OdbcIni, dsn.c_str(), "Driver", bound) &&
+                     (ReadLiveValue(reader, ODBC_INI, dsn.c_str(), "Driver", bound) &&
                       SameName(bound, driver));
     // The name is the section, and the driver is the one bound above.
     state.inPlace = boundHere &&
-                    PairsInPlace(reader, OdbcIni, dsn, attributes, 0, {"DSN", "DRIVER"});
+                    PairsInPlace(reader, ODBC_INI, dsn, attributes, 0, {"DSN", "DRIVER"});
     return state;
 }
 
-enum DataSourceAction { ADD, CONFIGURE, REMOVE };
-
-DataSourceAction ActionOf(WORD request)
+static DataSourceAction ActionOf(WORD request)
 {
     switch (request) {
     case ODBC_CONFIG_DSN:
@@ -153,10 +155,12 @@ DataSourceAction ActionOf(WORD request)
     }
 }
 
-UWORD ViewOf(WORD request)
+static UWORD ViewOf(WORD request)
 {
     return request >= ODBC_ADD_SYS_DSN ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
 }
+
+namespace {
 
 class Run {
 public:
@@ -170,7 +174,7 @@ public:
     {
         if (!ReadInstallManagerSetting())
             return;
-        EntryResult entry = NewEntry("manager", 1, InstallKey, "ODBC driver manager");
+        EntryResult entry = NewEntry("manager", 1, INSTALL_KEY, "ODBC driver manager");
         if (options_.check) {
             // Never in place: it is always called when asked for.
             entry.outcome = LibraryMissing() ? "fail" : "install";
@@ -219,7 +223,7 @@ public:
             Elements list = SplitList(attributes);
             std::string dsn = DataSourceName(list);
             char key[LIST_KEY_SIZE];
-            FormatListKey(key, DataSourceDriverKeyFormat, n);
+            FormatListKey(key, DATA_SOURCE_DRIVER_KEY_FORMAT, n);
             EntryResult entry = NewEntry("datasource", n, key, dsn);
             entry.hasRequest = true;
             entry.keyword = keyword;
@@ -251,7 +255,7 @@ private:
     void Call(EntryResult& entry, Installer install, LPCSTR done)
     {
         CollectInstallerErrors(&entry.errors);
-        BOOL succeeded = install();
+        bool succeeded = install() != FALSE;
         CollectInstallerErrors(NULL);
         entry.outcome = succeeded ? done : "failed";
     }
@@ -342,6 +346,7 @@ private:
 
 }  // namespace
 
+
 bool IsChange(LPCSTR outcome)
 {
     static const char* const changes[] = {"installed", "added", "configured", "removed",
@@ -365,8 +370,8 @@ void RunApply(const ApplyOptions& options, const EntryReporter& report, RunResul
     // be half-way through another run's rewrite.
     LockOdbcConfiguration();
     run.DriverManager();
-    run.Components("translator", TranslatorsSection, TranslatorKeyFormat, OdbcInstallTranslator);
-    run.Components("driver", DriversSection, DriverKeyFormat, OdbcInstallDriver);
+    run.Components("translator", TRANSLATORS_SECTION, TRANSLATOR_KEY_FORMAT, OdbcInstallTranslator);
+    run.Components("driver", DRIVERS_SECTION, DRIVER_KEY_FORMAT, OdbcInstallDriver);
     run.DataSources();
     UnlockOdbcConfiguration();
 }

@@ -7,18 +7,18 @@
 static const char USAGE[] = "usage: velloran-apply [--check] [--skip-unchanged] [--json] "
                             "[--log FILE] [--quiet] SETUP_FILE\n";
 
-static BOOL Usage(void)
+static bool Usage(void)
 {
     std::fputs(USAGE, stderr);
-    return FALSE;
+    return false;
 }
 
-BOOL AnswerInformationOption(int argc, char** argv)
+bool AnswerInformationOption(int argc, char** argv)
 {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("velloran-apply %s\n", VELLORAN_VERSION);
-            return TRUE;
+            return true;
         }
         if (std::strcmp(argv[i], "--help") == 0) {
             std::printf("%s"
@@ -34,15 +34,15 @@ BOOL AnswerInformationOption(int argc, char** argv)
                         "1 a call failed (something would change or fail), 2 the file cannot\n"
                         "be read or the command line is wrong.\n",
                         USAGE);
-            return TRUE;
+            return true;
         }
         if (std::strcmp(argv[i], "--log") == 0)
             ++i;  // its file may be named --help
     }
-    return FALSE;
+    return false;
 }
 
-BOOL ParseApplyArguments(int argc, char** argv, ApplyOptions& options)
+bool ParseApplyArguments(int argc, char** argv, ApplyOptions& options)
 {
     options = ApplyOptions{false, false, false, false, NULL, NULL};
     bool optionsEnd = false;
@@ -68,5 +68,5 @@ BOOL ParseApplyArguments(int argc, char** argv, ApplyOptions& options)
     }
     if (options.file == NULL || options.file[0] == '\0')
         return Usage();
-    return TRUE;
+    return true;
 }

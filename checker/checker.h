@@ -89,13 +89,12 @@ std::string ReadFullValue(LPCSTR section, LPCSTR key);
 // Numbered key name, e.g. ListKeyName("Driver%d", 3) is "Driver3".
 std::string ListKeyName(LPCSTR keyFormat, int index);
 
-// FALSE with a reason when the file cannot be read: the setup file rule
+// false with a reason when the file cannot be read: the setup file rule
 // (SetupFileReadable) applied to the opened file, then the read itself.
-BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error);
+bool ScanIniFile(LPCSTR path, RawFile& file, std::string& error);
 std::string FoldName(const std::string& name);
 // The first section of a name (the only one read), or NULL.
 const RawSection* FindRawSection(const RawFile& file, LPCSTR section);
-const RawKey* FindRawKey(const RawFile& file, LPCSTR section, const std::string& key);
 int LineOf(const RawFile& file, LPCSTR section, const std::string& key);
 // The number in a folded key of a list ("driver12" for "Driver%d" is 12):
 // -1 when the key is not of that list, 0 when its number can never be read

@@ -14,17 +14,19 @@ struct KnownSection {
     bool numbered;
 };
 
-const KnownSection KnownSections[] = {
-    {SettingsSection, {TitleKey, LoadMessageKey, NULL}, false},
-    {InstallManagerSection, {InstallKey, NULL, NULL}, false},
-    {TranslatorsSection, {TranslatorKeyFormat, NULL, NULL}, true},
-    {DriversSection, {DriverKeyFormat, NULL, NULL}, true},
-    {DataSourcesSection,
-     {DataSourceDriverKeyFormat, DataSourceAttributesKeyFormat, DataSourceRequestKeyFormat},
+}  // namespace
+
+const KnownSection KNOWN_SECTIONS[] = {
+    {SETTINGS_SECTION, {TITLE_KEY, LOAD_MESSAGE_KEY, NULL}, false},
+    {INSTALL_MANAGER_SECTION, {INSTALL_KEY, NULL, NULL}, false},
+    {TRANSLATORS_SECTION, {TRANSLATOR_KEY_FORMAT, NULL, NULL}, true},
+    {DRIVERS_SECTION, {DRIVER_KEY_FORMAT, NULL, NULL}, true},
+    {DATA_SOURCES_SECTION,
+     {DATA_SOURCE_DRIVER_KEY_FORMAT, DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, DATA_SOURCE_REQUEST_KEY_FORMAT},
      true},
 };
 
-size_t EditDistance(const std::string& a, const std::string& b)
+static size_t EditDistance(const std::string& a, const std::string& b)
 {
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j)
@@ -42,26 +44,26 @@ size_t EditDistance(const std::string& a, const std::string& b)
 }
 
 // A misspelling is a name within two edits.
-bool LooksLike(const std::string& folded, LPCSTR name)
+static bool LooksLike(const std::string& folded, LPCSTR name)
 {
     return EditDistance(folded, FoldName(name)) <= 2;
 }
 
-std::string Stem(LPCSTR keyFormat)
+static std::string Stem(LPCSTR keyFormat)
 {
     return std::string(keyFormat, std::strlen(keyFormat) - 2);
 }
 
-const KnownSection* FindKnownSection(const std::string& folded)
+static const KnownSection* FindKnownSection(const std::string& folded)
 {
-    for (const KnownSection& section : KnownSections) {
+    for (const KnownSection& section : KNOWN_SECTIONS) {
         if (FoldName(section.name) == folded)
             return &section;
     }
     return NULL;
 }
 
-bool IsKnownKey(const KnownSection& section, const std::string& folded)
+static bool IsKnownKey(const KnownSection& section, const std::string& folded)
 {
     for (LPCSTR key : section.keys) {
         if (key == NULL)
@@ -72,7 +74,7 @@ bool IsKnownKey(const KnownSection& section, const std::string& folded)
     return false;
 }
 
-std::string KeysReadIn(const KnownSection& section)
+static std::string KeysReadIn(const KnownSection& section)
 {
     std::string names;
     for (LPCSTR key : section.keys) {
@@ -82,16 +84,16 @@ std::string KeysReadIn(const KnownSection& section)
     return names;
 }
 
-std::string SectionList()
+static std::string SectionList()
 {
     std::string names;
-    for (const KnownSection& section : KnownSections)
+    for (const KnownSection& section : KNOWN_SECTIONS)
         names += std::string(names.empty() ? "" : ", ") + "[" + section.name + "]";
     return names;
 }
 
 // What an unread key in a known section was probably meant to be.
-std::string FixForKey(const KnownSection& section, const RawKey& key)
+static std::string FixForKey(const KnownSection& section, const RawKey& key)
 {
     std::string digits = key.folded.substr(key.folded.find_last_not_of("0123456789") + 1);
     std::string number = digits.substr(std::min(digits.find_first_not_of('0'), digits.size()));
@@ -108,23 +110,23 @@ std::string FixForKey(const KnownSection& section, const RawKey& key)
             return number.empty() ? "number it from " + Stem(name) + "1"
                                   : "rename it " + Stem(name) + number;
     }
-    for (const KnownSection& other : KnownSections) {
+    for (const KnownSection& other : KNOWN_SECTIONS) {
         if (&other != &section && IsKnownKey(other, key.folded))
             return std::string("move it to [") + other.name + "]";
     }
     return "remove it; keys read here: " + KeysReadIn(section);
 }
 
-std::string FixForSection(const RawSection& section)
+static std::string FixForSection(const RawSection& section)
 {
-    for (const KnownSection& known : KnownSections) {
+    for (const KnownSection& known : KNOWN_SECTIONS) {
         if (LooksLike(section.folded, known.name))
             return std::string("rename it [") + known.name + "]";
     }
     return "remove it; sections read: " + SectionList();
 }
 
-void CheckKeys(const RawSection& section, const KnownSection& known, Findings& findings)
+static void CheckKeys(const RawSection& section, const KnownSection& known, Findings& findings)
 {
     for (size_t i = 0; i < section.keys.size(); ++i) {
         const RawKey& key = section.keys[i];
@@ -145,7 +147,6 @@ void CheckKeys(const RawSection& section, const KnownSection& known, Findings& f
     }
 }
 
-}  // namespace
 
 void FindFileFindings(const RawFile& file, Findings& findings)
 {

@@ -134,11 +134,11 @@ static void AddLine(RawFile& file, const std::string& text, int number)
     section.keys.push_back(key);
 }
 
-BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error)
+bool ScanIniFile(LPCSTR path, RawFile& file, std::string& error)
 {
     std::string bytes;
     if (!ReadBytes(path, bytes, error))
-        return FALSE;
+        return false;
     std::string text = TextOf(bytes);
     file.sections.assign(1, RawSection());
     file.sections[0].line = 0;
@@ -155,7 +155,7 @@ BOOL ScanIniFile(LPCSTR path, RawFile& file, std::string& error)
             ++i;
         start = i + 1;
     }
-    return TRUE;
+    return true;
 }
 
 const RawSection* FindRawSection(const RawFile& file, LPCSTR section)
@@ -164,7 +164,7 @@ const RawSection* FindRawSection(const RawFile& file, LPCSTR section)
     return found == file.firstSection.end() ? NULL : &file.sections[found->second];
 }
 
-const RawKey* FindRawKey(const RawFile& file, LPCSTR section, const std::string& key)
+static const RawKey* FindRawKey(const RawFile& file, LPCSTR section, const std::string& key)
 {
     const RawSection* found = FindRawSection(file, section);
     if (found == NULL)

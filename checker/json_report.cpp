@@ -30,12 +30,12 @@ static void AddPlan(JsonValue& report, const SetupPlan& plan)
     for (size_t i = 0; i < plan.dataSources.size(); ++i) {
         const DataSourceEntry& entry = plan.dataSources[i];
         std::string name = "?";
-        for (const RequestKeyword& known : RequestKeywords) {
+        for (const RequestKeyword& known : REQUEST_KEYWORDS) {
             if (known.request == entry.request)
                 name = known.keyword;
         }
         JsonValue item;
-        item["key"] = JsonText(ListKeyName(DataSourceDriverKeyFormat, static_cast<int>(i) + 1));
+        item["key"] = JsonText(ListKeyName(DATA_SOURCE_DRIVER_KEY_FORMAT, static_cast<int>(i) + 1));
         item["driver"] = JsonText(entry.driver);
         item["attributes"] = JsonList(entry.attributes);
         item["request"] = {{"keyword", JsonText(entry.keyword)},

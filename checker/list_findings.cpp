@@ -160,7 +160,7 @@ static void CheckListCut(LPCSTR section, const std::string& key, int line, const
 static void CheckNoneCase(LPCSTR section, const std::string& key, int line, const std::string& value,
                           Findings& findings)
 {
-    if (FoldName(value) != "none" || value == EndOfList)
+    if (FoldName(value) != "none" || value == END_OF_LIST)
         return;
     findings.push_back({"none-case", section, key, line,
                         key + "=" + value + " is an entry, not the end of the list: only None ends it",
@@ -187,28 +187,28 @@ static void CheckDataSources(const SetupPlan& plan, const RawFile& file, Finding
 {
     for (size_t i = 0; i < plan.dataSources.size(); ++i) {
         const DataSourceEntry& entry = plan.dataSources[i];
-        std::string key = ListKeyName(DataSourceAttributesKeyFormat, static_cast<int>(i) + 1);
-        int line = LineOf(file, DataSourcesSection, key);
-        std::string driverKey = ListKeyName(DataSourceDriverKeyFormat, static_cast<int>(i) + 1);
-        CheckNoneCase(DataSourcesSection, driverKey, LineOf(file, DataSourcesSection, driverKey),
+        std::string key = ListKeyName(DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, static_cast<int>(i) + 1);
+        int line = LineOf(file, DATA_SOURCES_SECTION, key);
+        std::string driverKey = ListKeyName(DATA_SOURCE_DRIVER_KEY_FORMAT, static_cast<int>(i) + 1);
+        CheckNoneCase(DATA_SOURCES_SECTION, driverKey, LineOf(file, DATA_SOURCES_SECTION, driverKey),
                       entry.driver, findings);
-        if (entry.rawAttributes == EndOfList && ReadFullValue(DataSourcesSection, key.c_str()).empty()) {
-            findings.push_back({"missing-attributes", DataSourcesSection, key,
-                                LineOf(file, DataSourcesSection, driverKey),
+        if (entry.rawAttributes == END_OF_LIST && ReadFullValue(DATA_SOURCES_SECTION, key.c_str()).empty()) {
+            findings.push_back({"missing-attributes", DATA_SOURCES_SECTION, key,
+                                LineOf(file, DATA_SOURCES_SECTION, driverKey),
                                 key + " is missing: the installer gets the list None, with no DSN",
                                 "add " + key + "=DSN=<name>\\0<keyword>=<value>"});
             continue;
         }
-        CheckListCut(DataSourcesSection, key, line, entry.rawAttributes, entry.attributes, findings);
-        CheckElements(DataSourcesSection, key, line, entry.rawAttributes, entry.attributes, 0, findings);
+        CheckListCut(DATA_SOURCES_SECTION, key, line, entry.rawAttributes, entry.attributes, findings);
+        CheckElements(DATA_SOURCES_SECTION, key, line, entry.rawAttributes, entry.attributes, 0, findings);
     }
     int endIndex = static_cast<int>(plan.dataSources.size()) + 1;
     int past = plan.dataSourcesEnd == LIST_END_KEY_LIMIT ? 0 : 1;
     Stranded stranded{{}, 0};
-    CollectStranded(file, DataSourcesSection, DataSourceDriverKeyFormat, endIndex + past, stranded);
-    CollectStranded(file, DataSourcesSection, DataSourceAttributesKeyFormat, endIndex, stranded);
-    CollectStranded(file, DataSourcesSection, DataSourceRequestKeyFormat, endIndex, stranded);
-    AddListEnd(file, DataSourcesSection, DataSourceDriverKeyFormat, endIndex, plan.dataSourcesEnd,
+    CollectStranded(file, DATA_SOURCES_SECTION, DATA_SOURCE_DRIVER_KEY_FORMAT, endIndex + past, stranded);
+    CollectStranded(file, DATA_SOURCES_SECTION, DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, endIndex, stranded);
+    CollectStranded(file, DATA_SOURCES_SECTION, DATA_SOURCE_REQUEST_KEY_FORMAT, endIndex, stranded);
+    AddListEnd(file, DATA_SOURCES_SECTION, DATA_SOURCE_DRIVER_KEY_FORMAT, endIndex, plan.dataSourcesEnd,
                stranded, findings);
 }
 

@@ -7,25 +7,23 @@
 // buffer ("[" name "]" and the line end) unixODBC reads these files with.
 #include "checker.h"
 
-namespace {
-
 // Longest name whose "[name]" line unixODBC still reads whole.
-const size_t LongestName = 997;
+const size_t LONGEST_NAME = 997;
 
-std::string Trimmed(const std::string& text)
+static std::string Trimmed(const std::string& text)
 {
     size_t start = text.find_first_not_of(" \t");
     size_t end = text.find_last_not_of(" \t");
     return start == std::string::npos ? "" : text.substr(start, end - start + 1);
 }
 
-std::string Shown(const std::string& name)
+static std::string Shown(const std::string& name)
 {
     return name.size() <= 40 ? name : name.substr(0, 40) + "...";
 }
 
-void CheckName(LPCSTR section, const std::string& key, int line, LPCSTR what, LPCSTR iniFile,
-               const std::string& name, Findings& findings)
+static void CheckName(LPCSTR section, const std::string& key, int line, LPCSTR what, LPCSTR iniFile,
+                      const std::string& name, Findings& findings)
 {
     if (name.find_first_of("[]") != std::string::npos)
         findings.push_back({"bracket-name", section, key, line,
@@ -33,7 +31,7 @@ void CheckName(LPCSTR section, const std::string& key, int line, LPCSTR what, LP
                                 "' holds a bracket, which splits its section [" + Shown(name) +
                                 "] in unixODBC's " + iniFile,
                             "remove [ and ] from the name"});
-    if (name.size() > LongestName)
+    if (name.size() > LONGEST_NAME)
         findings.push_back({"long-name", section, key, line,
                             std::string("the ") + what + " '" + Shown(name) + "' is " +
                                 std::to_string(name.size()) +
@@ -42,8 +40,8 @@ void CheckName(LPCSTR section, const std::string& key, int line, LPCSTR what, LP
                             "shorten the name to 997 characters or fewer"});
 }
 
-void CheckKey(LPCSTR section, const std::string& listKey, int line, LPCSTR iniFile,
-              const std::string& element, Findings& findings)
+static void CheckKey(LPCSTR section, const std::string& listKey, int line, LPCSTR iniFile,
+                     const std::string& element, Findings& findings)
 {
     size_t equals = element.find('=');
     if (equals == std::string::npos)
@@ -69,33 +67,32 @@ void CheckKey(LPCSTR section, const std::string& listKey, int line, LPCSTR iniFi
     }
 }
 
-bool IsDataSourceName(const std::string& element)
+static bool IsDataSourceName(const std::string& element)
 {
     size_t equals = element.find('=');
     return equals != std::string::npos && FoldName(element.substr(0, equals)) == "dsn";
 }
 
-}  // namespace
 
 void FindOdbcIniFindings(const SetupPlan& plan, const RawFile& file, Findings& findings)
 {
     for (const ComponentEntry& entry : plan.drivers.entries) {
         if (entry.elements.empty())
             continue;
-        int line = LineOf(file, DriversSection, entry.key);
-        CheckName(DriversSection, entry.key, line, "driver name", "odbcinst.ini", entry.elements[0],
+        int line = LineOf(file, DRIVERS_SECTION, entry.key);
+        CheckName(DRIVERS_SECTION, entry.key, line, "driver name", "odbcinst.ini", entry.elements[0],
                   findings);
         for (size_t i = 1; i < entry.elements.size(); ++i)
-            CheckKey(DriversSection, entry.key, line, "odbcinst.ini", entry.elements[i], findings);
+            CheckKey(DRIVERS_SECTION, entry.key, line, "odbcinst.ini", entry.elements[i], findings);
     }
     for (size_t i = 0; i < plan.dataSources.size(); ++i) {
-        std::string key = ListKeyName(DataSourceAttributesKeyFormat, static_cast<int>(i) + 1);
-        int line = LineOf(file, DataSourcesSection, key);
+        std::string key = ListKeyName(DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, static_cast<int>(i) + 1);
+        int line = LineOf(file, DATA_SOURCES_SECTION, key);
         for (const std::string& element : plan.dataSources[i].attributes) {
             if (IsDataSourceName(element))
-                CheckName(DataSourcesSection, key, line, "data source name", "odbc.ini",
+                CheckName(DATA_SOURCES_SECTION, key, line, "data source name", "odbc.ini",
                           element.substr(element.find('=') + 1), findings);
-            CheckKey(DataSourcesSection, key, line, "odbc.ini", element, findings);
+            CheckKey(DATA_SOURCES_SECTION, key, line, "odbc.ini", element, findings);
         }
     }
 }

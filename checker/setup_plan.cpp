@@ -44,7 +44,7 @@ static ListEnd WhyListEnded(LPCSTR section, LPCSTR keyFormat, int index)
     std::string key = ListKeyName(keyFormat, index);
     if (key.empty())
         return LIST_END_KEY_LIMIT;
-    return ReadFullValue(section, key.c_str()) == EndOfList ? LIST_END_NONE_VALUE
+    return ReadFullValue(section, key.c_str()) == END_OF_LIST ? LIST_END_NONE_VALUE
                                                             : LIST_END_MISSING;
 }
 
@@ -72,11 +72,11 @@ void ReadSetupPlan(SetupPlan& plan)
     plan.message = message;
     plan.installManager = ReadInstallManagerSetting() != FALSE;
 
-    plan.translators.section = TranslatorsSection;
-    plan.translators.keyFormat = TranslatorKeyFormat;
+    plan.translators.section = TRANSLATORS_SECTION;
+    plan.translators.keyFormat = TRANSLATOR_KEY_FORMAT;
     ReadComponentPlan(plan.translators);
-    plan.drivers.section = DriversSection;
-    plan.drivers.keyFormat = DriverKeyFormat;
+    plan.drivers.section = DRIVERS_SECTION;
+    plan.drivers.keyFormat = DRIVER_KEY_FORMAT;
     ReadComponentPlan(plan.drivers);
 
     char driver[DRIVER_NAME_SIZE];
@@ -88,13 +88,13 @@ void ReadSetupPlan(SetupPlan& plan)
         entry.driver = driver;
         entry.attributes = SplitDecoded(attributes);
         entry.rawAttributes =
-            ReadRawListValue(DataSourcesSection, ListKeyName(DataSourceAttributesKeyFormat, n));
+            ReadRawListValue(DATA_SOURCES_SECTION, ListKeyName(DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, n));
         entry.keyword = keyword;
         entry.request = MapRequestKeyword(keyword);
         plan.dataSources.push_back(entry);
     }
     // "DSRequest%d" sets the limit of the whole list, "DSDriver%d" its end.
-    plan.dataSourcesEnd = ListKeyName(DataSourceRequestKeyFormat, n).empty()
+    plan.dataSourcesEnd = ListKeyName(DATA_SOURCE_REQUEST_KEY_FORMAT, n).empty()
                               ? LIST_END_KEY_LIMIT
-                              : WhyListEnded(DataSourcesSection, DataSourceDriverKeyFormat, n);
+                              : WhyListEnded(DATA_SOURCES_SECTION, DATA_SOURCE_DRIVER_KEY_FORMAT, n);
 }

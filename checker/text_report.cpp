@@ -36,7 +36,7 @@ static void PrintComponents(FILE* out, LPCSTR title, const ComponentPlan& list)
 
 static LPCSTR RequestName(WORD request)
 {
-    for (const RequestKeyword& entry : RequestKeywords) {
+    for (const RequestKeyword& entry : REQUEST_KEYWORDS) {
         if (entry.request == request)
             return entry.keyword;
     }
@@ -55,7 +55,7 @@ static void PrintPlan(FILE* out, const SetupPlan& plan)
     for (size_t i = 0; i < plan.dataSources.size(); ++i) {
         const DataSourceEntry& entry = plan.dataSources[i];
         std::fprintf(out, "  %s: %s\n",
-                     ListKeyName(DataSourceDriverKeyFormat, static_cast<int>(i) + 1).c_str(),
+                     ListKeyName(DATA_SOURCE_DRIVER_KEY_FORMAT, static_cast<int>(i) + 1).c_str(),
                      Printable(entry.driver).c_str());
         std::fprintf(out, "    request: %s -> %s (%u)\n", Printable(entry.keyword).c_str(),
                      RequestName(entry.request), static_cast<unsigned>(entry.request));

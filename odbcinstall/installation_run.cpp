@@ -30,13 +30,13 @@ static void InstallComponentList(LPCSTR section, LPCSTR keyFormat,
 
 void InstallTranslators(void)
 {
-    InstallComponentList(TranslatorsSection, TranslatorKeyFormat, OdbcInstallTranslator,
+    InstallComponentList(TRANSLATORS_SECTION, TRANSLATOR_KEY_FORMAT, OdbcInstallTranslator,
                          "Failed to install ODBC translator.");
 }
 
 void InstallDrivers(void)
 {
-    InstallComponentList(DriversSection, DriverKeyFormat, OdbcInstallDriver,
+    InstallComponentList(DRIVERS_SECTION, DRIVER_KEY_FORMAT, OdbcInstallDriver,
                          "Failed to install ODBC driver.");
 }
 

@@ -11,8 +11,8 @@ typedef decltype(&SQLInstallDriverEx) InstallDriverFunction;
 typedef decltype(&SQLConfigDataSource) ConfigDataSourceFunction;
 
 enum { INSTALLER_PATH_SIZE = 260 };
-static const LPCSTR NoPathIn = NULL;
-static const HWND NoParent = NULL;
+static const LPCSTR NO_PATH_IN = NULL;
+static const HWND NO_PARENT = NULL;
 
 static InstallerFailureHook FailureHook = NULL;
 
@@ -59,7 +59,7 @@ static BOOL InstallComponent(LPCSTR functionName, LPCSTR spec)
     char path[INSTALLER_PATH_SIZE];
     WORD pathLength = 0;
     DWORD usageCount = 0;
-    return CallInstaller<Function>(functionName, spec, NoPathIn, path, INSTALLER_PATH_SIZE,
+    return CallInstaller<Function>(functionName, spec, NO_PATH_IN, path, INSTALLER_PATH_SIZE,
                                    &pathLength, ODBC_INSTALL_COMPLETE, &usageCount);
 }
 
@@ -75,6 +75,6 @@ BOOL OdbcInstallDriver(LPCSTR spec)
 
 BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes)
 {
-    return CallInstaller<ConfigDataSourceFunction>("SQLConfigDataSource", NoParent,
+    return CallInstaller<ConfigDataSourceFunction>("SQLConfigDataSource", NO_PARENT,
                                                    request, driver, attributes);
 }

@@ -25,7 +25,7 @@ void CollectInstallerErrors(InstallerErrors* errors);
 // reading in it must happen within one load.
 struct LiveReader {
     HMODULE library;
-    BOOL modeChanged;
+    bool modeChanged;
     UWORD savedMode;
 };
 
@@ -36,12 +36,12 @@ LiveReaderOpening OpenLiveReader(LiveReader& reader);
 void CloseLiveReader(LiveReader& reader);
 
 // ODBC_USER_DSN or ODBC_SYSTEM_DSN for the ODBC.INI reads that follow.
-BOOL SelectLiveView(LiveReader& reader, UWORD mode);
-// The drivers the installer lists. FALSE when the list cannot be had whole.
-BOOL ReadInstalledDrivers(const LiveReader& reader, std::vector<std::string>& names);
-// A key's value in "ODBCINST.INI" or "ODBC.INI". FALSE when the key is
+bool SelectLiveView(LiveReader& reader, UWORD mode);
+// The drivers the installer lists. false when the list cannot be had whole.
+bool ReadInstalledDrivers(const LiveReader& reader, std::vector<std::string>& names);
+// A key's value in "ODBCINST.INI" or "ODBC.INI". false when the key is
 // missing.
-BOOL ReadLiveValue(const LiveReader& reader, LPCSTR file, LPCSTR section, LPCSTR key,
+bool ReadLiveValue(const LiveReader& reader, LPCSTR file, LPCSTR section, LPCSTR key,
                    std::string& value);
 // Whether a section holds any key.
-BOOL LiveSectionExists(const LiveReader& reader, LPCSTR file, LPCSTR section);
+bool LiveSectionExists(const LiveReader& reader, LPCSTR file, LPCSTR section);

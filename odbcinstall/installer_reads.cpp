@@ -12,7 +12,7 @@ typedef decltype(&SQLSetConfigMode) SetConfigModeFunction;
 enum { LIVE_VALUE_SIZE = 1024, DRIVER_LIST_SIZE = 65535 };
 
 // No stored value holds a line break, so a default of one means "missing".
-static const char MissingValue[] = "\n";
+static const char MISSING_VALUE[] = "\n";
 
 template <typename Function>
 static Function Lookup(const LiveReader& reader, LPCSTR name)
@@ -24,7 +24,7 @@ static Function Lookup(const LiveReader& reader, LPCSTR name)
 
 LiveReaderOpening OpenLiveReader(LiveReader& reader)
 {
-    reader.modeChanged = FALSE;
+    reader.modeChanged = false;
     reader.savedMode = ODBC_BOTH_DSN;
     reader.library = LoadLibraryA("odbccp32.dll");
     if (reader.library == NULL)
@@ -50,46 +50,46 @@ void CloseLiveReader(LiveReader& reader)
     reader.library = NULL;
 }
 
-BOOL SelectLiveView(LiveReader& reader, UWORD mode)
+bool SelectLiveView(LiveReader& reader, UWORD mode)
 {
     if (!reader.modeChanged) {
         UWORD current = ODBC_BOTH_DSN;
         if (!Lookup<GetConfigModeFunction>(reader, "SQLGetConfigMode")(&current))
-            return FALSE;
+            return false;
         reader.savedMode = current;
-        reader.modeChanged = TRUE;
+        reader.modeChanged = true;
     }
     return Lookup<SetConfigModeFunction>(reader, "SQLSetConfigMode")(mode);
 }
 
-BOOL ReadInstalledDrivers(const LiveReader& reader, std::vector<std::string>& names)
+bool ReadInstalledDrivers(const LiveReader& reader, std::vector<std::string>& names)
 {
     std::vector<char> list(DRIVER_LIST_SIZE + 1, '\0');
     WORD length = 0;
     if (!Lookup<GetInstalledDriversFunction>(reader, "SQLGetInstalledDrivers")(
             list.data(), DRIVER_LIST_SIZE, &length))
-        return FALSE;
+        return false;
     // A full buffer may have cut the list, and a cut list could miss a name.
     if (length >= DRIVER_LIST_SIZE - 1)
-        return FALSE;
+        return false;
     names.clear();
     for (const char* name = list.data(); *name != '\0'; name += names.back().size() + 1)
         names.push_back(name);
-    return TRUE;
+    return true;
 }
 
-BOOL ReadLiveValue(const LiveReader& reader, LPCSTR file, LPCSTR section, LPCSTR key,
+bool ReadLiveValue(const LiveReader& reader, LPCSTR file, LPCSTR section, LPCSTR key,
                    std::string& value)
 {
     char buffer[LIVE_VALUE_SIZE] = "";
     Lookup<GetProfileStringFunction>(reader, "SQLGetPrivateProfileString")(
-        section, key, MissingValue, buffer, LIVE_VALUE_SIZE, file);
+        section, key, MISSING_VALUE, buffer, LIVE_VALUE_SIZE, file);
     buffer[LIVE_VALUE_SIZE - 1] = '\0';
     value = buffer;
-    return value != MissingValue;
+    return value != MISSING_VALUE;
 }
 
-BOOL LiveSectionExists(const LiveReader& reader, LPCSTR file, LPCSTR section)
+bool LiveSectionExists(const LiveReader& reader, LPCSTR file, LPCSTR section)
 {
     char keys[LIVE_VALUE_SIZE] = "";
     int length = Lookup<GetProfileStringFunction>(reader, "SQLGetPrivateProfileString")(

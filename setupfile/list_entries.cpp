@@ -5,12 +5,12 @@
 
 BOOL ReadInstallManagerSetting(void)
 {
-    return GetPrivateProfileIntA(InstallManagerSection, InstallKey, 0, SetupFilePath) != 0;
+    return GetPrivateProfileIntA(INSTALL_MANAGER_SECTION, INSTALL_KEY, 0, SetupFilePath) != 0;
 }
 
 void ReadListValue(LPCSTR section, LPCSTR key, LPSTR value)
 {
-    GetPrivateProfileStringA(section, key, EndOfList, value, ATTRIBUTE_LIST_SIZE, SetupFilePath);
+    GetPrivateProfileStringA(section, key, END_OF_LIST, value, ATTRIBUTE_LIST_SIZE, SetupFilePath);
 }
 
 BOOL ReadComponentEntry(LPCSTR section, LPCSTR keyFormat, int index, LPSTR value)
@@ -19,7 +19,7 @@ BOOL ReadComponentEntry(LPCSTR section, LPCSTR keyFormat, int index, LPSTR value
     if (!FormatListKey(key, keyFormat, index))
         return FALSE;
     ReadListValue(section, key, value);
-    if (lstrcmpA(value, EndOfList) == 0)
+    if (lstrcmpA(value, END_OF_LIST) == 0)
         return FALSE;
     DecodeAttributeList(value);
     return TRUE;
@@ -30,18 +30,18 @@ BOOL ReadDataSourceEntry(int index, LPSTR driver, LPSTR attributes, LPSTR keywor
     char key[LIST_KEY_SIZE];
     // "DSRequest%d" is the longest of the three names, so its limit holds
     // for all of them.
-    if (!FormatListKey(key, DataSourceRequestKeyFormat, index))
+    if (!FormatListKey(key, DATA_SOURCE_REQUEST_KEY_FORMAT, index))
         return FALSE;
-    FormatListKey(key, DataSourceDriverKeyFormat, index);
-    GetPrivateProfileStringA(DataSourcesSection, key, EndOfList, driver, DRIVER_NAME_SIZE,
+    FormatListKey(key, DATA_SOURCE_DRIVER_KEY_FORMAT, index);
+    GetPrivateProfileStringA(DATA_SOURCES_SECTION, key, END_OF_LIST, driver, DRIVER_NAME_SIZE,
                              SetupFilePath);
-    if (lstrcmpA(driver, EndOfList) == 0)
+    if (lstrcmpA(driver, END_OF_LIST) == 0)
         return FALSE;
-    FormatListKey(key, DataSourceAttributesKeyFormat, index);
-    ReadListValue(DataSourcesSection, key, attributes);
+    FormatListKey(key, DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, index);
+    ReadListValue(DATA_SOURCES_SECTION, key, attributes);
     DecodeAttributeList(attributes);
-    FormatListKey(key, DataSourceRequestKeyFormat, index);
-    GetPrivateProfileStringA(DataSourcesSection, key, EndOfList, keyword, REQUEST_KEYWORD_SIZE,
+    FormatListKey(key, DATA_SOURCE_REQUEST_KEY_FORMAT, index);
+    GetPrivateProfileStringA(DATA_SOURCES_SECTION, key, END_OF_LIST, keyword, REQUEST_KEYWORD_SIZE,
                              SetupFilePath);
     return TRUE;
 }

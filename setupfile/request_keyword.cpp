@@ -1,7 +1,7 @@
 // The data-source request keywords and the codes they stand for.
 #include "setup_file.h"
 
-const RequestKeyword RequestKeywords[REQUEST_KEYWORD_COUNT] = {
+const RequestKeyword REQUEST_KEYWORDS[REQUEST_KEYWORD_COUNT] = {
     {"ODBC_ADD_DSN", ODBC_ADD_DSN},
     {"ODBC_CONFIG_DSN", ODBC_CONFIG_DSN},
     {"ODBC_REMOVE_DSN", ODBC_REMOVE_DSN},
@@ -13,7 +13,7 @@ const RequestKeyword RequestKeywords[REQUEST_KEYWORD_COUNT] = {
 // Exact match only: a keyword in another case is not recognised.
 WORD MapRequestKeyword(LPCSTR keyword)
 {
-    for (const auto& entry : RequestKeywords) {
+    for (const auto& entry : REQUEST_KEYWORDS) {
         if (lstrcmpA(keyword, entry.keyword) == 0)
             return entry.request;
     }

@@ -5,17 +5,17 @@ static void ReadDisplaySetting(LPCSTR key, LPCSTR fallback, LPSTR buffer, int si
 {
     buffer[0] = '\0';
     if (SetupFilePath[0] != '\0')
-        GetPrivateProfileStringA(SettingsSection, key, "Empty", buffer, size, SetupFilePath);
+        GetPrivateProfileStringA(SETTINGS_SECTION, key, "Empty", buffer, size, SetupFilePath);
     if (lstrcmpA(buffer, "Empty") == 0 || buffer[0] == '\0')
         lstrcpyA(buffer, fallback);
 }
 
 void ReadTitleSetting(LPSTR buffer, int size)
 {
-    ReadDisplaySetting(TitleKey, "Launcher", buffer, size);
+    ReadDisplaySetting(TITLE_KEY, "Launcher", buffer, size);
 }
 
 void ReadLoadMessageSetting(LPSTR buffer, int size)
 {
-    ReadDisplaySetting(LoadMessageKey, "Launching program...", buffer, size);
+    ReadDisplaySetting(LOAD_MESSAGE_KEY, "Launching program...", buffer, size);
 }

@@ -10,21 +10,21 @@ enum { SETUP_PATH_SIZE = 260, ATTRIBUTE_LIST_SIZE = 1000, LIST_KEY_SIZE = 16 };
 enum { TITLE_SIZE = 100, LOAD_MESSAGE_SIZE = 150, DRIVER_NAME_SIZE = 150, REQUEST_KEYWORD_SIZE = 20 };
 
 // Where everything is read from. The run and the checker share these names.
-const char SettingsSection[] = "Settings";
-const char TitleKey[] = "Title";
-const char LoadMessageKey[] = "LoadMessage";
-const char InstallManagerSection[] = "InstallManager";
-const char InstallKey[] = "Install";
-const char TranslatorsSection[] = "Translators";
-const char TranslatorKeyFormat[] = "Translator%d";
-const char DriversSection[] = "Drivers";
-const char DriverKeyFormat[] = "Driver%d";
-const char DataSourcesSection[] = "Data Sources";
-const char DataSourceDriverKeyFormat[] = "DSDriver%d";
-const char DataSourceAttributesKeyFormat[] = "DSAttrib%d";
-const char DataSourceRequestKeyFormat[] = "DSRequest%d";
+const char SETTINGS_SECTION[] = "Settings";
+const char TITLE_KEY[] = "Title";
+const char LOAD_MESSAGE_KEY[] = "LoadMessage";
+const char INSTALL_MANAGER_SECTION[] = "InstallManager";
+const char INSTALL_KEY[] = "Install";
+const char TRANSLATORS_SECTION[] = "Translators";
+const char TRANSLATOR_KEY_FORMAT[] = "Translator%d";
+const char DRIVERS_SECTION[] = "Drivers";
+const char DRIVER_KEY_FORMAT[] = "Driver%d";
+const char DATA_SOURCES_SECTION[] = "Data Sources";
+const char DATA_SOURCE_DRIVER_KEY_FORMAT[] = "DSDriver%d";
+const char DATA_SOURCE_ATTRIBUTES_KEY_FORMAT[] = "DSAttrib%d";
+const char DATA_SOURCE_REQUEST_KEY_FORMAT[] = "DSRequest%d";
 // What a missing list key reads as, and the value that ends a list.
-const char EndOfList[] = "None";
+const char END_OF_LIST[] = "None";
 
 // Empty when no setup file could be determined; nothing is read then.
 extern char SetupFilePath[SETUP_PATH_SIZE];
@@ -82,17 +82,17 @@ void DecodeAttributeList(LPSTR buffer);
 BOOL ReadInstallManagerSetting(void);
 
 // A list value as the run reads it, before decoding: ATTRIBUTE_LIST_SIZE
-// bytes, EndOfList when the key is missing.
+// bytes, END_OF_LIST when the key is missing.
 void ReadListValue(LPCSTR section, LPCSTR key, LPSTR value);
 
 // Entry <index> of a translator or driver list, decoded into value
 // (ATTRIBUTE_LIST_SIZE bytes). FALSE at the end of the list: a key name
-// past LIST_KEY_SIZE, a missing key or EndOfList.
+// past LIST_KEY_SIZE, a missing key or END_OF_LIST.
 BOOL ReadComponentEntry(LPCSTR section, LPCSTR keyFormat, int index, LPSTR value);
 
 // Data source <index>: driver name (DRIVER_NAME_SIZE), decoded attributes
 // (ATTRIBUTE_LIST_SIZE) and request keyword (REQUEST_KEYWORD_SIZE), the
-// last two EndOfList when missing. FALSE at the end of the list, which
+// last two END_OF_LIST when missing. FALSE at the end of the list, which
 // DSDriverN leads.
 BOOL ReadDataSourceEntry(int index, LPSTR driver, LPSTR attributes, LPSTR keyword);
 
@@ -103,7 +103,7 @@ struct RequestKeyword {
     WORD request;
 };
 enum { REQUEST_KEYWORD_COUNT = 6 };
-extern const RequestKeyword RequestKeywords[REQUEST_KEYWORD_COUNT];
+extern const RequestKeyword REQUEST_KEYWORDS[REQUEST_KEYWORD_COUNT];
 
 // The request code for a "DSRequest" keyword; ODBC_ADD_DSN when unknown.
 WORD MapRequestKeyword(LPCSTR keyword);

@@ -9,11 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+static thread_local DWORD lastError = 0;
 
-thread_local DWORD lastError = 0;
-
-DWORD ErrorOf(int error)
+static DWORD ErrorOf(int error)
 {
     switch (error) {
     case ENOENT:
@@ -33,18 +31,18 @@ DWORD ErrorOf(int error)
     }
 }
 
-BOOL Fail(int error)
+static BOOL Fail(int error)
 {
     lastError = ErrorOf(error);
     return FALSE;
 }
 
-int DescriptorOf(HANDLE file)
+static int DescriptorOf(HANDLE file)
 {
     return static_cast<int>(reinterpret_cast<intptr_t>(file));
 }
 
-bool Stat(HANDLE file, struct stat& info)
+static bool Stat(HANDLE file, struct stat& info)
 {
     if (fstat(DescriptorOf(file), &info) == 0)
         return true;
@@ -52,7 +50,6 @@ bool Stat(HANDLE file, struct stat& info)
     return false;
 }
 
-}  // namespace
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE)
 {

@@ -24,12 +24,12 @@
 #include <unordered_map>
 #include <utility>
 
-namespace {
-
 // Names and values are views into the profile's own copy of the file text,
 // names folded to lower case in place: no allocation per key. Only keys a
 // lookup can reach are kept: the first of a name in the first section of a
 // name.
+namespace {
+
 struct ProfileValue {
     std::string_view text;
     bool present;  // false for a line with no '=': it reads as missing
@@ -45,21 +45,23 @@ struct ParsedProfile {
     std::unordered_map<std::string_view, ProfileSection> sections;
 };
 
-bool IsProfileSpace(unsigned char c)
+}  // namespace
+
+static bool IsProfileSpace(unsigned char c)
 {
     // 0x1a is the old end-of-file mark, which Windows treats as a blank.
     return c == ' ' || (c >= '\t' && c <= '\r') || c == 0x1a;
 }
 
 // Names and values end at a NUL byte, as C strings do.
-std::string_view CutAtNul(const char* begin, const char* end)
+static std::string_view CutAtNul(const char* begin, const char* end)
 {
     const char* nul = static_cast<const char*>(std::memchr(begin, '\0', static_cast<size_t>(end - begin)));
     return std::string_view(begin, static_cast<size_t>((nul != NULL ? nul : end) - begin));
 }
 
 // Blanks go before the NUL cut, so "a \0b" is the name "a ", as on Windows.
-std::string_view FoldName(char* begin, char* end)
+static std::string_view FoldName(char* begin, char* end)
 {
     while (begin < end && IsProfileSpace(*begin))
         ++begin;
@@ -72,7 +74,7 @@ std::string_view FoldName(char* begin, char* end)
     return CutAtNul(begin, end);
 }
 
-void AppendUtf8(std::string& text, unsigned code)
+static void AppendUtf8(std::string& text, unsigned code)
 {
     if (code < 0x80) {
         text.push_back(static_cast<char>(code));
@@ -86,7 +88,7 @@ void AppendUtf8(std::string& text, unsigned code)
 
 // UTF-16 files carry a byte-order mark. Windows hands their text out in the
 // ANSI code page; here that is UTF-8.
-std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian)
+static std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian)
 {
     std::string text;
     text.reserve(bytes.size() / 2);
@@ -107,7 +109,7 @@ std::string Utf16ToUtf8(const std::string& bytes, bool bigEndian)
     return text;
 }
 
-std::string DecodeFileText(std::string bytes)
+static std::string DecodeFileText(std::string bytes)
 {
     bool littleEndian = bytes.compare(0, 2, "\xFF\xFE") == 0;
     if (littleEndian || bytes.compare(0, 2, "\xFE\xFF") == 0) {
@@ -122,7 +124,7 @@ std::string DecodeFileText(std::string bytes)
     return bytes;
 }
 
-void ParseProfile(ParsedProfile& profile)
+static void ParseProfile(ParsedProfile& profile)
 {
     // Keys before the first header belong to a nameless section. Only the
     // first section of a name is ever searched, so keys under a repeated
@@ -175,14 +177,14 @@ void ParseProfile(ParsedProfile& profile)
     }
 }
 
-bool SameFile(const struct stat& a, const struct stat& b)
+static bool SameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
            a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-long long Nanoseconds(const struct timespec& time)
+static long long Nanoseconds(const struct timespec& time)
 {
     return time.tv_sec * 1000000000LL + time.tv_nsec;
 }
@@ -190,7 +192,7 @@ long long Nanoseconds(const struct timespec& time)
 // Windows reads a missing file as an empty one, but a missing folder, a
 // directory or an unreadable file as no file at all. The difference shows:
 // only the first passes the default through the quote rule.
-bool FolderOfExists(const char* path)
+static bool FolderOfExists(const char* path)
 {
     const char* slash = std::strrchr(path, '/');
     std::string folder = slash == NULL ? "." : slash == path ? "/" : std::string(path, slash);
@@ -200,7 +202,7 @@ bool FolderOfExists(const char* path)
 
 // Reads straight into the string, sized for the file plus one byte so that
 // the end shows without a second pass over the text.
-bool ReadAll(int fd, off_t size, std::string& bytes)
+static bool ReadAll(int fd, off_t size, std::string& bytes)
 {
     bytes.resize(static_cast<size_t>(size) + 1);
     size_t used = 0;
@@ -225,7 +227,7 @@ bool ReadAll(int fd, off_t size, std::string& bytes)
 
 // The parsed file, an empty one for a missing file, or NULL when there is no
 // file to read.
-ParsedProfile* OpenProfile(LPCSTR fileName)
+static ParsedProfile* OpenProfile(LPCSTR fileName)
 {
     static ParsedProfile cached;
     static bool cacheValid = false;
@@ -281,13 +283,13 @@ ParsedProfile* OpenProfile(LPCSTR fileName)
     return &cached;
 }
 
-std::string QueryName(LPCSTR name)
+static std::string QueryName(LPCSTR name)
 {
     std::string folded(name);
     return std::string(FoldName(&folded[0], &folded[0] + folded.size()));
 }
 
-const ProfileValue* FindValue(const ParsedProfile& profile, LPCSTR section, LPCSTR key)
+static const ProfileValue* FindValue(const ParsedProfile& profile, LPCSTR section, LPCSTR key)
 {
     auto foundSection = profile.sections.find(QueryName(section));
     if (foundSection == profile.sections.end())
@@ -303,7 +305,7 @@ const ProfileValue* FindValue(const ParsedProfile& profile, LPCSTR section, LPCS
 // from after the opening quote, then drops the last character copied if
 // the closing quote could have fit, so a quoted value that would exactly
 // fill the buffer comes out one character short.
-DWORD CopyValue(std::string_view text, bool unquote, LPSTR buffer, DWORD size)
+static DWORD CopyValue(std::string_view text, bool unquote, LPSTR buffer, DWORD size)
 {
     size_t start = 0;
     size_t length = text.size();
@@ -322,7 +324,6 @@ DWORD CopyValue(std::string_view text, bool unquote, LPSTR buffer, DWORD size)
     return static_cast<DWORD>(copied);
 }
 
-}  // namespace
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR fileName)

@@ -4,18 +4,18 @@
 // Which one a program sees follows from its own bitness.
 #include "platform.h"
 
-static const bool Is64Bit = sizeof(void*) == 8;
+static const bool IS_64_BIT = sizeof(void*) == 8;
 
 LPCSTR OdbcViewName(void)
 {
-    return Is64Bit ? "64-bit" : "32-bit";
+    return IS_64_BIT ? "64-bit" : "32-bit";
 }
 
 BOOL DriverInOtherView(LPCSTR driver, LPCSTR* otherBuild)
 {
-    *otherBuild = Is64Bit ? "x86" : "x64";
+    *otherBuild = IS_64_BIT ? "x86" : "x64";
     HKEY drivers;
-    REGSAM otherView = Is64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    REGSAM otherView = IS_64_BIT ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", 0,
                       KEY_QUERY_VALUE | otherView, &drivers) != ERROR_SUCCESS)
         return FALSE;
