@@ -1,42 +1,33 @@
-// Whole-run benchmark against the real unixODBC installer library, for N
-// drivers: (a) the velloran binary run as a process on a setup file,
-// (b) the limit, the same SQLInstallDriverEx calls in a loop with the
-// library loaded once, and (c) unixODBC's "odbcinst -i -d -f" on a template
-// holding the same drivers. A plain program timing each run itself.
-// Two more figures split velloran's overhead over the limit: its start-up
-// alone (a setup file without drivers), and a run with the installer
-// library preloaded, which makes each per-call load and release a mere
-// reference count.
+// Whole-run benchmark against the real unixODBC installer library. The
+// velloran binary, headless, installs N drivers from a setup file, beside
+// installer_loop (libodbcinst.so.2 loaded once, one SQLInstallDriverEx per
+// driver, glibc's default malloc settings) and `odbcinst -i -d -f` on a
+// template of the same drivers. Also velloran's start-up on an empty setup
+// file beside installer_loop with no drivers, and the run's peak memory
+// with the heap kept between installer calls beside the same run without
+// (heap_run). Every figure is the median of several runs, printed in one
+// table with its goal.
 //
-// Every run gets a fresh directory as ODBCSYSINI, ODBCINI and HOME, so the
-// system's and the user's ODBC files are never written; the program checks
-// that they kept their time stamps, and that each run left exactly N
-// drivers behind. The directories go under /dev/shm when it is there, as
-// unixODBC rewrites odbcinst.ini on every call and a disk's write-back
-// would swamp the differences; --dir puts them elsewhere.
+// Each run is a process with a fresh directory as ODBCSYSINI, ODBCINI and
+// HOME, under /dev/shm when it is writable: unixODBC rewrites odbcinst.ini
+// on every call, and a disk's write-back would swamp the differences.
 //
-//   install_run_bench [-r REPEATS] [--dir DIR] [N ...]   (-r 5, 100 1000)
-#include <odbcinst.h>
-
+//   install_run_bench [-r REPEATS] [N ...]       (defaults: 5; 100 1000)
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <link.h>
-#include <map>
-#include <spawn.h>
 #include <sstream>
+#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -44,64 +35,15 @@ extern char** environ;
 
 namespace {
 
-enum { INSTALLER_PATH_SIZE = 260 };
+const int STARTUP_RUNS = 51;
+std::string Base;
 
-const char* const MethodNames[] = {"velloran (process)", "limit (one dlopen, loop)",
-                                   "odbcinst -i -d -f", "velloran, library preloaded"};
-enum Method { VELLORAN, LIMIT, ODBCINST_TOOL_RUN, VELLORAN_PRELOADED, METHOD_COUNT };
-
-const long TMPFS_MAGIC_NUMBER = 0x01021994;
-
-std::string BaseDirectory;
-
-double NowMilliseconds(clockid_t clock = CLOCK_MONOTONIC)
-{
-    timespec now;
-    clock_gettime(clock, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-double Milliseconds(const timeval& time)
-{
-    return time.tv_sec * 1e3 + time.tv_usec / 1e3;
-}
-
-// Wall-clock time is what the targets are about; CPU time (user + system)
-// is the cross-check that other work on the machine disturbs less.
-struct Timing {
-    double wall;  // negative when the run failed
-    double cpu;
+struct Run {
+    bool ok;
+    double milliseconds;
+    double peakMiB;
+    std::string installed;  // the odbcinst.ini it left
 };
-
-std::string LoadAverage()
-{
-    std::ifstream file("/proc/loadavg");
-    std::string one, five, fifteen;
-    file >> one >> five >> fifteen;
-    return one + " " + five + " " + fifteen;
-}
-
-std::string DriverName(int n)
-{
-    return "Bench Driver " + std::to_string(n);
-}
-
-std::string DriverLibrary(int n)
-{
-    return "/opt/bench/lib/libbenchdrv" + std::to_string(n) + ".so";
-}
-
-std::string SetupLibrary(int n)
-{
-    return "/opt/bench/lib/libbenchsetup" + std::to_string(n) + ".so";
-}
-
-bool WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::binary);
-    file << text;
-    return static_cast<bool>(file.flush());
-}
 
 std::string ReadFile(const std::string& path)
 {
@@ -111,280 +53,88 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-std::string SetupFileText(int drivers)
+bool WriteFile(const std::string& path, const std::string& text)
 {
-    std::string text = "[InstallManager]\nInstall=0\n\n[Drivers]\n";
-    for (int n = 1; n <= drivers; ++n) {
-        text += "Driver" + std::to_string(n) + "=" + DriverName(n) + "\\0Driver=" +
-                DriverLibrary(n) + "\\0Setup=" + SetupLibrary(n) + "\n";
-    }
-    return text;
+    std::ofstream file(path, std::ios::binary);
+    return static_cast<bool>((file << text).flush());
 }
 
-std::string TemplateText(int drivers)
+// The same drivers as a setup file and as an odbcinst template, named as
+// installer_loop names them.
+bool WriteInputs(int drivers, const std::string& setupFile, const std::string& templateFile)
 {
-    std::string text;
+    std::string setup = "[Drivers]\n";
+    std::string odbcinstTemplate;
     for (int n = 1; n <= drivers; ++n) {
-        text += "[" + DriverName(n) + "]\nDriver=" + DriverLibrary(n) + "\nSetup=" +
-                SetupLibrary(n) + "\n\n";
+        std::string i = std::to_string(n);
+        std::string driver = "Driver=/opt/bench/libdrv" + i + ".so";
+        std::string library = "Setup=/opt/bench/libsetup" + i + ".so";
+        setup += "Driver" + i + "=Bench Driver " + i + "\\0" + driver + "\\0" + library + "\n";
+        odbcinstTemplate += "[Bench Driver " + i + "]\n" + driver + "\n" + library + "\n\n";
     }
-    return text;
+    return WriteFile(setupFile, setup) && WriteFile(templateFile, odbcinstTemplate);
 }
 
-// What the program hands the installer after decoding: NUL-separated and
-// closed by two NULs.
-std::vector<std::string> AttributeLists(int drivers)
+// Driver names and paths hold no '[', so each one opens a section.
+long Sections(const std::string& ini)
 {
-    std::vector<std::string> lists;
-    for (int n = 1; n <= drivers; ++n) {
-        std::string list = DriverName(n);
-        list += '\0';
-        list += "Driver=" + DriverLibrary(n);
-        list += '\0';
-        list += "Setup=" + SetupLibrary(n);
-        list += '\0';
-        lists.push_back(list);  // c_str() adds the closing NUL
-    }
-    return lists;
+    return std::count(ini.begin(), ini.end(), '[');
 }
 
-// The parent's environment with the ODBC locations pointed into the run's
-// directory. ODBCINSTINI goes: it could rename the file out of that
-// directory.
-std::vector<std::string> ChildEnvironment(const std::string& directory, bool preload = false)
+// One process in a fresh ODBC directory, without a display or any malloc
+// tuning from the environment. Fails unless it exits 0, writes nothing to
+// standard error and leaves `drivers` drivers.
+Run RunProcess(const std::vector<std::string>& command, int drivers)
 {
+    Run run = {false, 0, 0, ""};
+    std::string directory = Base + "/run-XXXXXX";
+    if (mkdtemp(&directory[0]) == NULL)
+        return run;
     std::vector<std::string> env;
-    std::string preloads = "libodbcinst.so.2";
     for (char** entry = environ; *entry != NULL; ++entry) {
-        std::string text = *entry;
-        std::string name = text.substr(0, text.find('='));
-        if (preload && name == "LD_PRELOAD")
-            preloads += " " + text.substr(name.size() + 1);
-        else if (name != "ODBCSYSINI" && name != "ODBCINI" && name != "HOME" && name != "ODBCINSTINI")
-            env.push_back(text);
+        std::string name(*entry, std::strcspn(*entry, "="));
+        if (name != "DISPLAY" && name != "ODBCSYSINI" && name != "ODBCINI" && name != "ODBCINSTINI" &&
+            name != "HOME" && name != "GLIBC_TUNABLES" && name.compare(0, 7, "MALLOC_") != 0)
+            env.push_back(*entry);
     }
-    env.push_back("ODBCSYSINI=" + directory);
-    env.push_back("ODBCINI=" + directory + "/odbc.ini");
-    env.push_back("HOME=" + directory);
-    if (preload)
-        env.push_back("LD_PRELOAD=" + preloads);
-    return env;
-}
-
-std::vector<char*> PointerList(std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (std::string& s : strings)
-        pointers.push_back(&s[0]);
-    pointers.push_back(NULL);
-    return pointers;
-}
-
-// From spawn to exit; a negative wall time when the program could not run
-// or failed.
-Timing TimeProcess(std::vector<std::string> argv, std::vector<std::string> env)
-{
-    const Timing failed = {-1, -1};
-    std::string out = BaseDirectory + "/stdout.txt";
-    std::string err = BaseDirectory + "/stderr.txt";
+    env.insert(env.end(),
+               {"ODBCSYSINI=" + directory, "ODBCINI=" + directory + "/odbc.ini", "HOME=" + directory});
+    std::vector<char*> args, envp;
+    for (const std::string& arg : command)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    for (const std::string& variable : env)
+        envp.push_back(const_cast<char*>(variable.c_str()));
+    args.push_back(NULL);
+    envp.push_back(NULL);
+    std::string errors = directory + "/stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> args = PointerList(argv);
-    std::vector<char*> envp = PointerList(env);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT, 0644);
 
-    double start = NowMilliseconds();
+    timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
     pid_t pid;
+    int status = -1;
+    struct rusage usage = {};
     int spawned = posix_spawn(&pid, args[0], &actions, NULL, args.data(), envp.data());
+    while (spawned == 0 && wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    clock_gettime(CLOCK_MONOTONIC, &end);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        std::fprintf(stderr, "cannot run %s: %s\n", args[0], std::strerror(spawned));
-        return failed;
-    }
-    int status = 0;
-    struct rusage usage;
-    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
-    }
-    Timing timing = {NowMilliseconds() - start, Milliseconds(usage.ru_utime) + Milliseconds(usage.ru_stime)};
 
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed (status %d)\n", args[0], status);
-        return failed;
-    }
-    // velloran warns on standard error for each failed installation.
-    std::string warnings = ReadFile(err);
-    if (!warnings.empty()) {
-        std::fprintf(stderr, "%s reported:\n%.500s\n", args[0], warnings.c_str());
-        return failed;
-    }
-    return timing;
-}
-
-// The limit runs in a child so that each run starts with the library
-// unloaded: unixODBC keeps the ODBCSYSINI path it first saw in a static.
-Timing TimeLimit(const std::vector<std::string>& lists, const std::string& directory)
-{
-    const Timing failed = {-1, -1};
-    int channel[2];
-    if (pipe(channel) != 0)
-        return failed;
-    pid_t pid = fork();
-    if (pid < 0)
-        return failed;
-    if (pid == 0) {
-        close(channel[0]);
-        unsetenv("ODBCINSTINI");
-        setenv("ODBCSYSINI", directory.c_str(), 1);
-        setenv("ODBCINI", (directory + "/odbc.ini").c_str(), 1);
-        setenv("HOME", directory.c_str(), 1);
-        // Wall time, CPU time, failed installations.
-        double result[3] = {-1, -1, 0};
-
-        double start = NowMilliseconds();
-        double startCpu = NowMilliseconds(CLOCK_PROCESS_CPUTIME_ID);
-        void* library = dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_LOCAL);
-        if (library != NULL) {
-            auto install = reinterpret_cast<decltype(&SQLInstallDriverEx)>(
-                reinterpret_cast<void (*)(void)>(dlsym(library, "SQLInstallDriverEx")));
-            if (install != NULL) {
-                for (const std::string& list : lists) {
-                    char path[INSTALLER_PATH_SIZE];
-                    WORD pathLength = 0;
-                    DWORD usageCount = 0;
-                    if (!install(list.c_str(), NULL, path, INSTALLER_PATH_SIZE, &pathLength,
-                                 ODBC_INSTALL_COMPLETE, &usageCount))
-                        result[2] += 1;
-                }
-                result[0] = 0;
-            }
-            dlclose(library);
-        }
-        if (result[0] == 0) {
-            result[0] = NowMilliseconds() - start;
-            result[1] = NowMilliseconds(CLOCK_PROCESS_CPUTIME_ID) - startCpu;
-        }
-        ssize_t written = write(channel[1], result, sizeof result);
-        _exit(written == static_cast<ssize_t>(sizeof result) ? 0 : 1);
-    }
-    close(channel[1]);
-    double result[3] = {-1, -1, 0};
-    ssize_t got = read(channel[0], result, sizeof result);
-    close(channel[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (got != static_cast<ssize_t>(sizeof result) || result[0] < 0) {
-        std::fprintf(stderr, "the limit loop could not load the installer library\n");
-        return failed;
-    }
-    if (result[2] > 0) {
-        std::fprintf(stderr, "the limit loop saw %.0f failed installations\n", result[2]);
-        return failed;
-    }
-    Timing timing = {result[0], result[1]};
-    return timing;
-}
-
-// Which file the dynamic linker picks for the installer, found in a child
-// so that this process never holds the library.
-std::string InstallerLibraryPath()
-{
-    int channel[2];
-    if (pipe(channel) != 0)
-        return "?";
-    pid_t pid = fork();
-    if (pid < 0)
-        return "?";
-    if (pid == 0) {
-        close(channel[0]);
-        void* library = dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_LOCAL);
-        struct link_map* map = NULL;
-        const char* path = library != NULL && dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map != NULL
-                               ? map->l_name
-                               : "not found";
-        ssize_t written = write(channel[1], path, std::strlen(path));
-        _exit(written > 0 ? 0 : 1);
-    }
-    close(channel[1]);
-    std::string path;
-    char chunk[256];
-    ssize_t count;
-    while ((count = read(channel[0], chunk, sizeof chunk)) > 0)
-        path.append(chunk, static_cast<size_t>(count));
-    close(channel[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return path;
-}
-
-int CountSections(const std::string& text)
-{
-    int sections = 0;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line[0] == '[')
-            ++sections;
-    }
-    return sections;
-}
-
-struct Workload {
-    int drivers;
-    std::string setupFile;
-    std::string templateFile;
-    std::vector<std::string> lists;
-};
-
-struct RunResult {
-    Timing time;
-    std::string installed;  // the odbcinst.ini the run left
-};
-
-// One run in a fresh directory, removed afterwards.
-RunResult RunOnce(Method method, const Workload& work)
-{
-    RunResult result = {{-1, -1}, std::string()};
-    std::string pattern = BaseDirectory + "/run-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == NULL)
-        return result;
-    std::string directory = name.data();
-
-    switch (method) {
-    case VELLORAN:
-        result.time = TimeProcess({VELLORAN_PATH, work.setupFile}, ChildEnvironment(directory));
-        break;
-    case LIMIT:
-        result.time = TimeLimit(work.lists, directory);
-        break;
-    case ODBCINST_TOOL_RUN:
-        result.time = TimeProcess({ODBCINST_TOOL, "-i", "-d", "-f", work.templateFile},
-                                          ChildEnvironment(directory));
-        break;
-    case VELLORAN_PRELOADED:
-        result.time =
-            TimeProcess({VELLORAN_PATH, work.setupFile}, ChildEnvironment(directory, true));
-        break;
-    default:
-        break;
-    }
-    result.installed = ReadFile(directory + "/odbcinst.ini");
+    std::string complaint = ReadFile(errors);
+    run.installed = ReadFile(directory + "/odbcinst.ini");
     std::error_code ignored;
     std::filesystem::remove_all(directory, ignored);
-
-    int sections = CountSections(result.installed);
-    if (result.time.wall >= 0 && sections != work.drivers) {
-        std::fprintf(stderr, "%s left %d drivers instead of %d\n", MethodNames[method], sections,
-                     work.drivers);
-        result.time.wall = -1;
-    }
-    return result;
+    run.milliseconds = (end.tv_sec - start.tv_sec) * 1e3 + (end.tv_nsec - start.tv_nsec) / 1e6;
+    run.peakMiB = usage.ru_maxrss / 1024.0;
+    run.ok = spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && complaint.empty() &&
+             Sections(run.installed) == drivers;
+    if (!run.ok)
+        std::fprintf(stderr, "%s failed (status %d, %ld of %d drivers): %.300s\n", command[0].c_str(),
+                     status, Sections(run.installed), drivers, complaint.c_str());
+    return run;
 }
 
 double Median(std::vector<double> values)
@@ -394,79 +144,57 @@ double Median(std::vector<double> values)
     return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// The targets for velloran over the limit; sizes without one show "-".
-double TargetRatio(int drivers)
+// Runs the commands in turn, `runs` times, each round starting with the
+// next one so that drift spreads evenly. Per command: the median time and
+// peak, and the odbcinst.ini of its first run.
+bool Measure(const std::vector<std::vector<std::string>>& commands, int drivers, int runs,
+             std::vector<Run>& medians)
 {
-    if (drivers == 100)
-        return 1.5;
-    if (drivers == 1000)
-        return 1.05;
-    return 0;
-}
-
-struct FileStamp {
-    bool exists;
-    struct stat info;
-};
-
-FileStamp Stamp(const std::string& path)
-{
-    FileStamp stamp;
-    stamp.exists = stat(path.c_str(), &stamp.info) == 0;
-    return stamp;
-}
-
-bool SameStamp(const FileStamp& a, const FileStamp& b)
-{
-    if (a.exists != b.exists)
-        return false;
-    return !a.exists || (a.info.st_size == b.info.st_size &&
-                         a.info.st_mtim.tv_sec == b.info.st_mtim.tv_sec &&
-                         a.info.st_mtim.tv_nsec == b.info.st_mtim.tv_nsec &&
-                         a.info.st_ctim.tv_sec == b.info.st_ctim.tv_sec &&
-                         a.info.st_ctim.tv_nsec == b.info.st_ctim.tv_nsec);
-}
-
-bool ParseArguments(int argc, char** argv, int& repeats, std::string& parent,
-                    std::vector<int>& sizes)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if ((arg == "-r" || arg == "--repeats") && i + 1 < argc) {
-            repeats = std::atoi(argv[++i]);
-            if (repeats < 1)
+    size_t count = commands.size();
+    std::vector<std::vector<double>> times(count), peaks(count);
+    medians.assign(count, Run());
+    for (int r = 0; r < runs; ++r) {
+        for (size_t k = 0; k < count; ++k) {
+            size_t c = (r + k) % count;
+            Run run = RunProcess(commands[c], drivers);
+            if (!run.ok)
                 return false;
-        } else if (arg == "--dir" && i + 1 < argc) {
-            parent = argv[++i];
-        } else if (!arg.empty() && arg.find_first_not_of("0123456789") == std::string::npos) {
-            int n = std::atoi(arg.c_str());
-            if (n < 1)
-                return false;
-            sizes.push_back(n);
-        } else {
-            return false;
+            times[c].push_back(run.milliseconds);
+            peaks[c].push_back(run.peakMiB);
+            if (medians[c].installed.empty())
+                medians[c].installed = run.installed;
         }
     }
-    if (sizes.empty())
-        sizes = {100, 1000};
+    for (size_t c = 0; c < count; ++c) {
+        medians[c].milliseconds = Median(times[c]);
+        medians[c].peakMiB = Median(peaks[c]);
+    }
     return true;
 }
 
-std::string DefaultParent()
+// One row of the table: a figure beside its baseline, and the goal for
+// their ratio (none when zero).
+void PrintRow(const std::string& figure, double measured, const std::string& baseline, double base,
+              const char* unit, double goal)
 {
-    struct stat info;
-    if (stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) && access("/dev/shm", W_OK) == 0)
-        return "/dev/shm";
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp != NULL && *tmp != '\0' ? tmp : "/tmp";
+    double ratio = measured / base;
+    char verdict[48] = "-";
+    if (goal > 0)
+        std::snprintf(verdict, sizeof verdict, "at most %.2fx: %s", goal, ratio <= goal ? "met" : "MISSED");
+    std::printf("| %s | %.*f %s | %.*f %s, %s | %.2fx | %s |\n", figure.c_str(), measured < 10 ? 2 : 1,
+                measured, unit, base < 10 ? 2 : 1, base, unit, baseline.c_str(), ratio, verdict);
 }
 
-bool MakeWorkload(int drivers, Workload& work)
+// The date and the load average, which say how busy the machine was.
+std::string Conditions()
 {
-    std::string stem = BaseDirectory + "/" + std::to_string(drivers);
-    work = {drivers, stem + "-setup.ini", stem + "-template.ini", AttributeLists(drivers)};
-    return WriteFile(work.setupFile, SetupFileText(drivers)) &&
-           WriteFile(work.templateFile, TemplateText(drivers));
+    char text[32];
+    time_t now = time(NULL);
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", gmtime(&now));
+    std::istringstream load(ReadFile("/proc/loadavg"));
+    std::string one, five, fifteen;
+    load >> one >> five >> fifteen;
+    return std::string(text) + ", load average " + one + " " + five + " " + fifteen;
 }
 
 }  // namespace
@@ -474,178 +202,81 @@ bool MakeWorkload(int drivers, Workload& work)
 int main(int argc, char** argv)
 {
     int repeats = 5;
-    std::string parent = DefaultParent();
     std::vector<int> sizes;
-    if (!ParseArguments(argc, argv, repeats, parent, sizes)) {
-        std::fprintf(stderr, "usage: %s [-r REPEATS] [--dir DIR] [DRIVERS ...]\n", argv[0]);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-r") == 0 && i + 1 < argc)
+            repeats = std::atoi(argv[++i]);
+        else if (std::atoi(argv[i]) > 0)
+            sizes.push_back(std::atoi(argv[i]));
+        else
+            repeats = 0;
+    }
+    if (repeats < 1) {
+        std::fprintf(stderr, "usage: %s [-r REPEATS] [DRIVERS ...]\n", argv[0]);
         return 2;
     }
-
-    std::string pattern = parent + "/velloran-install-bench-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == NULL) {
-        std::perror(pattern.c_str());
+    if (sizes.empty())
+        sizes = {100, 1000};
+    setvbuf(stdout, NULL, _IOLBF, 0);  // each row as it comes, even into a file
+    Base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path().string();
+    Base += "/velloran-install-bench-XXXXXX";
+    if (mkdtemp(&Base[0]) == NULL) {
+        std::perror(Base.c_str());
         return 1;
     }
-    BaseDirectory = name.data();
-    struct statfs fileSystem;
-    bool onTmpfs = statfs(BaseDirectory.c_str(), &fileSystem) == 0 &&
-                   static_cast<long>(fileSystem.f_type) == TMPFS_MAGIC_NUMBER;
+    // The run directories must be the only ODBC files written.
+    std::string userFile = std::string(std::getenv("HOME") != NULL ? std::getenv("HOME") : "") + "/.odbc.ini";
+    auto odbcFiles = [&] {
+        return ReadFile("/etc/odbcinst.ini") + '\f' + ReadFile("/etc/odbc.ini") + '\f' + ReadFile(userFile);
+    };
+    const std::string before = odbcFiles();
 
-    const char* home = std::getenv("HOME");
-    std::vector<std::string> guarded = {"/etc/odbcinst.ini", "/etc/odbc.ini"};
-    if (home != NULL)
-        guarded.push_back(std::string(home) + "/.odbc.ini");
-    std::vector<FileStamp> stamps;
-    for (const std::string& path : guarded)
-        stamps.push_back(Stamp(path));
-
-    std::printf("Installation runs against unixODBC's libodbcinst.so.2, %d repeats each\n", repeats);
-    std::printf("velloran: %s\nodbcinst: %s\ninstaller library: %s\n", VELLORAN_PATH, ODBCINST_TOOL,
-                InstallerLibraryPath().c_str());
-    std::printf("run directories under %s (%s)\n", parent.c_str(), onTmpfs ? "tmpfs" : "not tmpfs");
-    std::printf("load average at start: %s\n", LoadAverage().c_str());
-
-    bool ok = true;
-    // Start-up: the process and its reads, with nothing to install. An
-    // untimed round of every method first, so that none pays for loading
-    // programs and libraries from disk.
-    Workload empty;
-    double startup = 0;
-    if (MakeWorkload(0, empty)) {
-        Workload warm;
-        ok = MakeWorkload(1, warm);
-        for (int m = 0; m < METHOD_COUNT && ok; ++m)
-            ok = RunOnce(static_cast<Method>(m), warm).time.wall >= 0;
-        std::vector<double> times;
-        for (int r = 0; r < 2 * repeats + 1 && ok; ++r) {
-            double t = RunOnce(VELLORAN, empty).time.wall;
-            ok = t >= 0;
-            times.push_back(t);
-        }
-        if (ok) {
-            startup = Median(times);
-            std::printf("velloran start-up, no drivers: median %.2f ms\n", startup);
-        }
-    } else {
-        ok = false;
-    }
-
-    std::map<int, std::vector<double>> medians;
-    std::map<int, std::vector<double>> cpuMedians;
+    std::printf("install_run_bench: %s, runs in %s, medians of %d runs (start-up: %d)\n\n",
+                Conditions().c_str(), Base.c_str(), repeats, STARTUP_RUNS);
+    std::printf("| figure | measured | baseline | ratio | goal |\n|---|--:|--:|--:|---|\n");
+    std::string empty = Base + "/empty.ini";
+    std::vector<Run> m;
+    // A first round of each, untimed, so that none pays for reading programs from disk.
+    bool ok = WriteInputs(0, empty, Base + "/empty-template.ini") &&
+              Measure({{VELLORAN, empty}, {INSTALLER_LOOP, "0"}}, 0, 1, m) &&
+              Measure({{VELLORAN, empty}, {INSTALLER_LOOP, "0"}}, 0, STARTUP_RUNS, m);
+    if (ok)
+        PrintRow("start-up, empty setup file", m[0].milliseconds, "C program linked to libodbcinst.so.2",
+                 m[1].milliseconds, "ms", 1.5);
     for (size_t s = 0; s < sizes.size() && ok; ++s) {
-        int drivers = sizes[s];
-        Workload work;
-        if (!MakeWorkload(drivers, work)) {
-            std::fprintf(stderr, "cannot write the input files\n");
-            ok = false;
-            break;
-        }
-
-        std::vector<double> times[METHOD_COUNT];
-        std::vector<double> cpuTimes[METHOD_COUNT];
-        std::string firstInstalled[METHOD_COUNT];
-        for (int r = 0; r < repeats && ok; ++r) {
-            // Each repeat starts with another method, to spread any drift.
-            for (int k = 0; k < METHOD_COUNT; ++k) {
-                Method method = static_cast<Method>((r + k) % METHOD_COUNT);
-                RunResult run = RunOnce(method, work);
-                if (run.time.wall < 0) {
-                    ok = false;
-                    break;
-                }
-                times[method].push_back(run.time.wall);
-                cpuTimes[method].push_back(run.time.cpu);
-                if (firstInstalled[method].empty())
-                    firstInstalled[method] = run.installed;
-            }
-        }
+        int n = sizes[s];
+        std::string setup = Base + "/setup-" + std::to_string(n) + ".ini";
+        std::string odbcinstTemplate = Base + "/template-" + std::to_string(n) + ".ini";
+        enum { VELLORAN_RUN, LOOP, ODBCINST, KEPT, DEFAULT };
+        ok = WriteInputs(n, setup, odbcinstTemplate) &&
+             Measure({{VELLORAN, setup},
+                      {INSTALLER_LOOP, std::to_string(n)},
+                      {ODBCINST_TOOL, "-i", "-d", "-f", odbcinstTemplate},
+                      {HEAP_RUN, "keep", setup},
+                      {HEAP_RUN, "default", setup}},
+                     n, repeats, m);
         if (!ok)
             break;
-        // Same calls, same file: anything else means a velloran run did
-        // different work from the limit.
-        if (firstInstalled[VELLORAN] != firstInstalled[LIMIT] ||
-            firstInstalled[VELLORAN_PRELOADED] != firstInstalled[LIMIT]) {
-            std::fprintf(stderr, "velloran and the limit left different odbcinst.ini files\n");
-            ok = false;
-            break;
+        // The same calls leave the same file, or the runs did different work.
+        for (int c : {LOOP, KEPT, DEFAULT}) {
+            if (m[c].installed != m[VELLORAN_RUN].installed) {
+                std::fprintf(stderr, "velloran and run %d left different odbcinst.ini files\n", c);
+                ok = false;
+            }
         }
-
-        std::printf("\n%d drivers (ms per run, then the median)\n", drivers);
-        std::vector<double>& median = medians[drivers];
-        std::vector<double>& cpuMedian = cpuMedians[drivers];
-        for (int m = 0; m < METHOD_COUNT; ++m) {
-            median.push_back(Median(times[m]));
-            cpuMedian.push_back(Median(cpuTimes[m]));
-        }
-        for (int m = 0; m < METHOD_COUNT; ++m) {
-            if (m == VELLORAN_PRELOADED)
-                continue;
-            std::printf("  %-28s", MethodNames[m]);
-            for (double t : times[m])
-                std::printf(" %8.1f", t);
-            std::printf("   median %8.1f\n", median[m]);
-        }
-        if (firstInstalled[ODBCINST_TOOL_RUN] != firstInstalled[LIMIT])
-            std::printf("  (odbcinst left a different odbcinst.ini from the other two)\n");
-        double toLimit = median[VELLORAN] / median[LIMIT];
-        double target = TargetRatio(drivers);
-        std::printf("  velloran / limit    %.3fx", toLimit);
-        if (target > 0)
-            std::printf("   target %.2fx: %s", target, toLimit <= target ? "met" : "NOT met");
-        std::printf("\n  velloran / odbcinst %.3fx\n", median[VELLORAN] / median[ODBCINST_TOOL_RUN]);
-
-        double overhead = median[VELLORAN] - median[LIMIT];
-        std::printf("  velloran over the limit: %.1f ms = start-up %.1f ms + %.0f us a driver\n",
-                    overhead, startup, (overhead - startup) * 1e3 / drivers);
-        std::printf("  %-28s", MethodNames[VELLORAN_PRELOADED]);
-        for (double t : times[VELLORAN_PRELOADED])
-            std::printf(" %8.1f", t);
-        std::printf("   median %8.1f  (%.3fx the limit)\n", median[VELLORAN_PRELOADED],
-                    median[VELLORAN_PRELOADED] / median[LIMIT]);
-        std::printf("  CPU time medians: velloran %.1f, limit %.1f, odbcinst %.1f, preloaded %.1f;"
-                    " velloran / limit %.3fx\n",
-                    cpuMedian[VELLORAN], cpuMedian[LIMIT], cpuMedian[ODBCINST_TOOL_RUN],
-                    cpuMedian[VELLORAN_PRELOADED], cpuMedian[VELLORAN] / cpuMedian[LIMIT]);
+        std::string drivers = std::to_string(n) + " drivers";
+        PrintRow(drivers + ", time", m[VELLORAN_RUN].milliseconds, "direct loop", m[LOOP].milliseconds, "ms",
+                 n == 100 ? 1.1 : n == 1000 ? 0.4 : 0);
+        PrintRow(drivers + ", time", m[VELLORAN_RUN].milliseconds, "odbcinst -i -d -f",
+                 m[ODBCINST].milliseconds, "ms", n == 1000 ? 0.4 : 0);
+        PrintRow(drivers + ", peak memory (heap_run)", m[KEPT].peakMiB, "without the heap kept",
+                 m[DEFAULT].peakMiB, "MiB", 1.1);
     }
-
-    if (!medians.empty()) {
-        std::printf("\nSummary (medians; load average now %s)\n\n", LoadAverage().c_str());
-        std::printf("| drivers | velloran | limit | odbcinst | velloran/limit | target | velloran/odbcinst |"
-                    " velloran/limit, CPU time |\n");
-        std::printf("|--------:|---------:|------:|---------:|---------------:|-------:|------------------:|"
-                    "-------------------------:|\n");
-        for (const auto& entry : medians) {
-            const std::vector<double>& m = entry.second;
-            double toLimit = m[VELLORAN] / m[LIMIT];
-            double target = TargetRatio(entry.first);
-            char targetText[32] = "-";
-            if (target > 0)
-                std::snprintf(targetText, sizeof targetText, "%.2fx %s", target,
-                              toLimit <= target ? "met" : "missed");
-            const std::vector<double>& cpu = cpuMedians[entry.first];
-            std::printf("| %d | %.1f ms | %.1f ms | %.1f ms | %.3fx | %s | %.3fx | %.3fx |\n", entry.first,
-                        m[VELLORAN], m[LIMIT], m[ODBCINST_TOOL_RUN], toLimit, targetText,
-                        m[VELLORAN] / m[ODBCINST_TOOL_RUN], cpu[VELLORAN] / cpu[LIMIT]);
-        }
-        std::printf("\n| drivers | velloran over limit | start-up | per driver | library preloaded / limit |\n");
-        std::printf("|--------:|--------------------:|---------:|-----------:|--------------------------:|\n");
-        for (const auto& entry : medians) {
-            const std::vector<double>& m = entry.second;
-            double overhead = m[VELLORAN] - m[LIMIT];
-            std::printf("| %d | %.1f ms | %.1f ms | %.0f us | %.3fx |\n", entry.first, overhead, startup,
-                        (overhead - startup) * 1e3 / entry.first, m[VELLORAN_PRELOADED] / m[LIMIT]);
-        }
-    }
-
-    for (size_t i = 0; i < guarded.size(); ++i) {
-        if (!SameStamp(stamps[i], Stamp(guarded[i]))) {
-            std::fprintf(stderr, "%s changed during the benchmark\n", guarded[i].c_str());
-            ok = false;
-        }
+    if (odbcFiles() != before) {
+        std::fprintf(stderr, "the system's or the user's ODBC files changed during the benchmark\n");
+        ok = false;
     }
     std::error_code ignored;
-    std::filesystem::remove_all(BaseDirectory, ignored);
+    std::filesystem::remove_all(Base, ignored);
     return ok ? 0 : 1;
 }
