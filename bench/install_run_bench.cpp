@@ -1,16 +1,12 @@
-// Whole-run benchmark against the real unixODBC installer library. The
-// velloran binary, headless, installs N drivers from a setup file, beside
-// installer_loop (libodbcinst.so.2 loaded once, one SQLInstallDriverEx per
-// driver, glibc's default malloc settings) and `odbcinst -i -d -f` on a
-// template of the same drivers. Also velloran's start-up on an empty setup
-// file beside installer_loop with no drivers, and the run's peak memory
-// with the heap kept between installer calls beside the same run without
-// (heap_run). Every figure is the median of several runs, printed in one
-// table with its goal.
-//
-// Each run is a process with a fresh directory as ODBCSYSINI, ODBCINI and
-// HOME, under /dev/shm when it is writable: unixODBC rewrites odbcinst.ini
-// on every call, and a disk's write-back would swamp the differences.
+// Whole-run benchmark against the real unixODBC installer library, each
+// figure the median of several runs, printed in one table with its goal:
+// velloran, headless, installing N drivers beside installer_loop (the plain
+// direct loop) and `odbcinst -i -d -f` on a template of the same drivers;
+// velloran's start-up on an empty setup file beside installer_loop with no
+// drivers; the run's peak memory with and without the heap kept (heap_run).
+// Every run is a process with a fresh ODBCSYSINI, ODBCINI and HOME, under
+// /dev/shm when writable: unixODBC rewrites odbcinst.ini on every call, and
+// a disk's write-back would swamp the differences.
 //
 //   install_run_bench [-r REPEATS] [N ...]       (defaults: 5; 100 1000)
 #include <algorithm>
@@ -26,7 +22,6 @@
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -53,12 +48,6 @@ std::string ReadFile(const std::string& path)
     return text.str();
 }
 
-bool WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::binary);
-    return static_cast<bool>((file << text).flush());
-}
-
 // The same drivers as a setup file and as an odbcinst template, named as
 // installer_loop names them.
 bool WriteInputs(int drivers, const std::string& setupFile, const std::string& templateFile)
@@ -72,7 +61,8 @@ bool WriteInputs(int drivers, const std::string& setupFile, const std::string& t
         setup += "Driver" + i + "=Bench Driver " + i + "\\0" + driver + "\\0" + library + "\n";
         odbcinstTemplate += "[Bench Driver " + i + "]\n" + driver + "\n" + library + "\n\n";
     }
-    return WriteFile(setupFile, setup) && WriteFile(templateFile, odbcinstTemplate);
+    std::ofstream setupOut(setupFile, std::ios::binary), templateOut(templateFile, std::ios::binary);
+    return (setupOut << setup).flush() && (templateOut << odbcinstTemplate).flush();
 }
 
 // Driver names and paths hold no '[', so each one opens a section.

@@ -1,10 +1,7 @@
-/* The plain direct loop: libodbcinst.so.2 linked in, so loaded once at
- * start, and one SQLInstallDriverEx per driver, with glibc's default malloc
- * settings. The drivers are named as in install_run_bench's setup file.
- * With no drivers it only loads the library and exits: the start-up
- * baseline.
- *
- *   installer_loop N */
+/* The plain direct loop: libodbcinst.so.2 linked in, so loaded once, and
+ * one SQLInstallDriverEx per driver (named as in install_run_bench's setup
+ * file), with glibc's default malloc settings. With N = 0 it only loads the
+ * library and exits: the start-up baseline.   installer_loop N */
 #include <odbcinst.h>
 #include <stdio.h>
 #include <stdlib.h>
