@@ -4,7 +4,7 @@
 #include "odbc_install.h"
 #include "setup_file.h"
 
-const char LauncherClassName[] = "Velloran";
+const char LAUNCHER_CLASS_NAME[] = "Velloran";
 
 void RegisterLauncherClass(HINSTANCE instance)
 {
@@ -19,7 +19,7 @@ void RegisterLauncherClass(HINSTANCE instance)
     windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszMenuName = NULL;
-    windowClass.lpszClassName = LauncherClassName;
+    windowClass.lpszClassName = LAUNCHER_CLASS_NAME;
     windowClass.hIconSm = LoadIconA(NULL, IDI_APPLICATION);
     RegisterClassExA(&windowClass);
 }

@@ -25,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
     char caption[TITLE_SIZE];
     ReadTitleSetting(caption, sizeof caption);
 
-    HWND window = CreateWindowExA(0, LauncherClassName, caption, WS_CAPTION,
+    HWND window = CreateWindowExA(0, LAUNCHER_CLASS_NAME, caption, WS_CAPTION,
                                   (desktop.right - LAUNCHER_WIDTH) / 2,
                                   (desktop.bottom - LAUNCHER_HEIGHT) / 2, LAUNCHER_WIDTH,
                                   LAUNCHER_HEIGHT, NULL, NULL, instance, NULL);
