@@ -23,6 +23,8 @@ else()
   set(VELLORAN_SETUP_LIBRARY_DIR ${velloran_odbc_dir} CACHE STRING
     "Where the data-source setup library goes, relative to the prefix")
   install(TARGETS velloran velloran-check velloran-apply RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Where velloran looks for it: beside bin, whatever the library folder.
+  install(TARGETS velloran_window LIBRARY DESTINATION ${VELLORAN_MODULE_DIR})
   install(TARGETS velloran_setup LIBRARY DESTINATION ${VELLORAN_SETUP_LIBRARY_DIR})
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${velloran_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

@@ -1,5 +1,5 @@
-# The Linux build: what the core needs beyond Win32's names, and velloran
-# with its window and warning boxes.
+# The Linux build: what the core needs beyond Win32's names, velloran, and
+# its window module.
 find_path(ODBCINST_INCLUDE_DIR odbcinst.h REQUIRED)
 target_sources(velloran_core PRIVATE
   platform/unix/dynamic_library.cpp
@@ -11,27 +11,55 @@ target_sources(velloran_core PRIVATE
   platform/unix/heap_retention.cpp)
 target_include_directories(velloran_core PUBLIC ${ODBCINST_INCLUDE_DIR})
 target_link_libraries(velloran_core PUBLIC ${CMAKE_DL_LIBS})
-# The warning boxes and the launcher window draw with FLTK, linked
-# statically (Debian ships libfltk.a) with the X libraries that
-# `fltk-config --ldstaticflags` names. Only the program links it: the
-# run's MessageBoxA is resolved when an executable is linked, and the
-# checker and the tests never show a box.
+
+add_library(velloran_command_tail STATIC launcher/unix/command_tail.cpp)
+target_include_directories(velloran_command_tail PUBLIC launcher/unix)
+
+# The window module goes to lib/<multiarch>/velloran beside bin, in the
+# build tree as when installed, and velloran finds it there from its own
+# path. Debian's place for a package's private libraries, and one where
+# CPack adds no ldconfig call.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(VELLORAN_MODULE_DIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/velloran)
+else()
+  set(VELLORAN_MODULE_DIR lib/velloran)
+endif()
+set(VELLORAN_WINDOW_MODULE window.so)
+
+# velloran links no GUI library: MessageBoxA writes to standard error until
+# the window module, loaded only when DISPLAY is set, gives it a box.
+add_executable(velloran
+  launcher/unix/main.cpp
+  launcher/unix/load_window_module.cpp
+  platform/unix/message_box.cpp)
+target_compile_definitions(velloran PRIVATE
+  WINDOW_MODULE_PATH="../${VELLORAN_MODULE_DIR}/${VELLORAN_WINDOW_MODULE}")
+target_link_libraries(velloran PRIVATE velloran_core velloran_command_tail)
+
+# The launcher window and the warning boxes draw with FLTK, linked statically
+# (Debian ships libfltk.a) into the module, which needs the X libraries that
+# `fltk-config --ldstaticflags` names. The module exports its entry alone:
+# FLTK's symbols stay inside it.
 find_path(FLTK_INCLUDE_DIR FL/Fl.H REQUIRED)
 find_library(FLTK_STATIC_LIBRARY libfltk.a REQUIRED)
 find_package(X11 REQUIRED COMPONENTS Xrender Xcursor Xfixes Xext Xft Xinerama)
 find_package(Fontconfig REQUIRED)
 find_package(Threads REQUIRED)
-add_library(velloran_message_box STATIC
-  platform/unix/message_box.cpp
+add_library(velloran_window MODULE
+  launcher/unix/window_module.cpp
+  launcher/unix/launcher_window.cpp
   platform/unix/warning_box.cpp)
-target_include_directories(velloran_message_box PUBLIC
-  platform/unix ${ODBCINST_INCLUDE_DIR} ${FLTK_INCLUDE_DIR})
-target_link_libraries(velloran_message_box PUBLIC ${FLTK_STATIC_LIBRARY}
+target_include_directories(velloran_window PRIVATE
+  launcher launcher/unix platform/unix ${FLTK_INCLUDE_DIR})
+target_link_libraries(velloran_window PRIVATE ${FLTK_STATIC_LIBRARY}
   X11::Xrender X11::Xcursor X11::Xfixes X11::Xext X11::Xft Fontconfig::Fontconfig
   X11::Xinerama Threads::Threads m X11::X11)
-add_library(velloran_command_tail STATIC launcher/unix/command_tail.cpp)
-target_include_directories(velloran_command_tail PUBLIC launcher/unix)
-add_executable(velloran launcher/unix/main.cpp launcher/unix/launcher_window.cpp)
-target_include_directories(velloran PRIVATE launcher)
-# The core first: its run calls the box's MessageBoxA.
-target_link_libraries(velloran PRIVATE velloran_core velloran_command_tail velloran_message_box)
+target_link_options(velloran_window PRIVATE -Wl,--exclude-libs,ALL)
+set_target_properties(velloran_window PROPERTIES
+  PREFIX ""
+  OUTPUT_NAME window
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${VELLORAN_MODULE_DIR})
+# Built with velloran, since velloran looks for it at run time.
+add_dependencies(velloran velloran_window)

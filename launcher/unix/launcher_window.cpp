@@ -2,8 +2,6 @@
 // load message read afresh and drawn on every paint, left clicks swallowed,
 // close requests ignored. The installation runs once it has been painted.
 #include "launcher_window.h"
-#include "odbc_install.h"
-#include "setup_file.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -16,14 +14,14 @@ namespace {
 
 // A window manager that keeps the window unmapped never has it painted;
 // the run must not wait for that forever.
-const std::chrono::seconds FirstPaintPatience(5);
+const std::chrono::seconds FIRST_PAINT_PATIENCE(5);
 
 class LauncherWindow : public Fl_Window {
 public:
-    LauncherWindow(int x, int y, const char* caption)
-        : Fl_Window(x, y, LAUNCHER_WIDTH, LAUNCHER_HEIGHT)
+    LauncherWindow(int x, int y, const LauncherRun* run)
+        : Fl_Window(x, y, LAUNCHER_WIDTH, LAUNCHER_HEIGHT), run_(run)
     {
-        copy_label(caption);
+        copy_label(run->caption);
         xclass("Velloran");
         size_range(LAUNCHER_WIDTH, LAUNCHER_HEIGHT, LAUNCHER_WIDTH, LAUNCHER_HEIGHT);
         // The default callback hides the window on Escape and on the window
@@ -38,8 +36,7 @@ protected:
     void draw() override
     {
         Fl_Window::draw();
-        char text[LOAD_MESSAGE_SIZE];
-        ReadLoadMessageSetting(text, sizeof text);
+        const char* text = run_->loadMessage();
         fl_font(FL_HELVETICA, 14);
         fl_color(FL_FOREGROUND_COLOR);
         // Placed by hand: the boxed form of fl_draw reads '@' as a symbol.
@@ -61,6 +58,7 @@ protected:
 private:
     static void IgnoreCloseRequest(Fl_Widget*, void*) {}
 
+    const LauncherRun* run_;
     bool painted_ = false;
 };
 
@@ -68,8 +66,8 @@ private:
 // for a title bar that can only move the window: no close box, menu or sizing.
 void AskForTitleBarOnly(Window window)
 {
-    enum { FunctionsField = 1, DecorationsField = 2, MoveFunction = 4, TitleDecoration = 8 };
-    long hints[5] = {FunctionsField | DecorationsField, MoveFunction, TitleDecoration, 0, 0};
+    enum { FUNCTIONS_FIELD = 1, DECORATIONS_FIELD = 2, MOVE_FUNCTION = 4, TITLE_DECORATION = 8 };
+    long hints[5] = {FUNCTIONS_FIELD | DECORATIONS_FIELD, MOVE_FUNCTION, TITLE_DECORATION, 0, 0};
     Atom property = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
     XChangeProperty(fl_display, window, property, property, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(hints), 5);
@@ -103,11 +101,8 @@ bool OpenLauncherDisplay(void)
     return true;
 }
 
-void RunWithLauncherWindow(void)
+void RunWithLauncherWindow(const LauncherRun* run)
 {
-    char caption[TITLE_SIZE];
-    ReadTitleSetting(caption, sizeof caption);
-
     int screenX, screenY, screenWidth, screenHeight;
     Fl::screen_xywh(screenX, screenY, screenWidth, screenHeight, 0);
     // Integer division truncates toward zero, also for screens smaller than
@@ -115,7 +110,7 @@ void RunWithLauncherWindow(void)
     int x = (screenX + screenWidth - LAUNCHER_WIDTH) / 2;
     int y = (screenY + screenHeight - LAUNCHER_HEIGHT) / 2;
 
-    LauncherWindow window(x, y, caption);
+    LauncherWindow window(x, y, run);
     // FLTK maps the window as it creates it, and a window manager reads the
     // hints when it frames the window; holding the server keeps the window
     // manager from framing it before they are ours.
@@ -127,7 +122,7 @@ void RunWithLauncherWindow(void)
 
     // Fl::wait draws before it waits, so the drawing an event asked for is
     // flushed here rather than after the next event.
-    auto deadline = std::chrono::steady_clock::now() + FirstPaintPatience;
+    auto deadline = std::chrono::steady_clock::now() + FIRST_PAINT_PATIENCE;
     while (!window.Painted() && window.shown()) {
         std::chrono::duration<double> left = deadline - std::chrono::steady_clock::now();
         if (left.count() <= 0)
@@ -138,7 +133,7 @@ void RunWithLauncherWindow(void)
     // The drawing has reached the server before the run can block the loop.
     XSync(fl_display, False);
 
-    RunInstallation();
+    run->runInstallation();
     window.hide();
     XSync(fl_display, False);
 }

@@ -1,9 +1,10 @@
-// The Linux launcher window on an X11 display: a fixed 250x150 FLTK window
+// The Linux launcher window on an X11 display: a fixed-size FLTK window
 // with a title bar only, the load message drawn on it, and the installation
-// run once it has been painted.
+// run once it has been painted. Part of the window module.
 #pragma once
 
-enum { LAUNCHER_WIDTH = 250, LAUNCHER_HEIGHT = 150 };
+#include "launcher_size.h"
+#include "window_module.h"
 
 // Connects to the display DISPLAY names and hands it to FLTK. False when
 // there is none to be had; FLTK's own attempt would end the process.
@@ -11,4 +12,4 @@ bool OpenLauncherDisplay(void);
 
 // Shows the window centred on the first screen, runs the installation once
 // the window has been painted, and closes the window again.
-void RunWithLauncherWindow(void);
+void RunWithLauncherWindow(const LauncherRun* run);

@@ -2,11 +2,20 @@
 // installation, behind the launcher window when there is an X display and
 // without one (warnings on standard error) when there is not.
 #include "command_tail.h"
-#include "launcher_window.h"
+#include "message_box.h"
 #include "odbc_install.h"
 #include "setup_file.h"
+#include "window_module.h"
 
 #include <csignal>
+
+// The window draws the message on every paint, and an edited setup file shows.
+static const char* ReadLoadMessage(void)
+{
+    static char text[LOAD_MESSAGE_SIZE];
+    ReadLoadMessageSetting(text, sizeof text);
+    return text;
+}
 
 int main(int argc, char** argv)
 {
@@ -21,9 +30,15 @@ int main(int argc, char** argv)
     // Not a regular file, or over the size limit: no setup file at all.
     if (!SetupFileReadable(SetupFilePath))
         SetupFilePath[0] = '\0';
-    if (OpenLauncherDisplay())
-        RunWithLauncherWindow();
-    else
+    const WindowModule* window = LoadWindowModule();
+    if (window != NULL && window->openDisplay()) {
+        ShowWarningsIn(window->showWarningBox);
+        char caption[TITLE_SIZE];
+        ReadTitleSetting(caption, sizeof caption);
+        LauncherRun run = {caption, ReadLoadMessage, RunInstallation};
+        window->runWithLauncherWindow(&run);
+    } else {
         RunInstallation();
+    }
     return 0;
 }
