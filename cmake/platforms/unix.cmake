@@ -35,6 +35,11 @@ add_executable(velloran
 target_compile_definitions(velloran PRIVATE
   WINDOW_MODULE_PATH="../${VELLORAN_MODULE_DIR}/${VELLORAN_WINDOW_MODULE}")
 target_link_libraries(velloran PRIVATE velloran_core velloran_command_tail)
+# The C++ runtime linked in: mapping libstdc++ and what it needs was about
+# half of a headless run's start-up. What velloran hands the window module
+# is plain C data and functions, so the module's own libstdc++ never meets
+# this copy's objects.
+target_link_options(velloran PRIVATE -static-libstdc++ -static-libgcc)
 
 # The launcher window and the warning boxes draw with FLTK, linked statically
 # (Debian ships libfltk.a) into the module, which needs the X libraries that

@@ -38,10 +38,11 @@ module=$(find "$root/usr/lib" -path '*/velloran/window.so')
 setup=$(sed -n 's/.*\\0Setup=\([^\\]*\).*/\1/p' "$example")
 [ -f "$root$setup" ] || { echo "the example's Setup=$setup is not in the package"; exit 1; }
 
-# Nothing but the C and C++ runtimes (and a sanitizer build's own).
+# Nothing but the dynamic loader and the C and C++ runtimes (and a
+# sanitizer build's own).
 for program in velloran velloran-check velloran-apply; do
     if readelf -d "$root/usr/bin/$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' |
-        grep -Ev '^lib(c|m|dl|gcc_s|stdc\+\+|asan|ubsan)\.so\.[0-9]+$' >"$work/needed"; then
+        grep -Ev '^(ld-linux[-.a-z0-9_]*|lib(c|m|dl|gcc_s|stdc\+\+|asan|ubsan))\.so\.[0-9]+$' >"$work/needed"; then
         echo "$program links more than the runtimes:"; cat "$work/needed"; exit 1
     fi
 done
