@@ -14,27 +14,6 @@ std::string Repeat(const std::string& text, size_t times)
     return repeated;
 }
 
-std::string Noise(size_t length)
-{
-    std::string bytes(length, '\0');
-    unsigned state = 12345;
-    for (char& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 16);
-        if (byte == '[' || byte == '=')
-            byte = '\0';
-    }
-    return bytes;
-}
-
-std::string Utf16(const std::string& ascii, bool byteOrderMark)
-{
-    std::string bytes = byteOrderMark ? "\xFF\xFE" : "";
-    for (char c : ascii)
-        bytes += std::string{c, '\0'};
-    return bytes;
-}
-
 std::vector<fs::path> ScenarioSetups(const fs::path& folder)
 {
     std::vector<fs::path> setups;
