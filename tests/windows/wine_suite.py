@@ -17,17 +17,19 @@ wine (64-bit) and Xvfb, and exits 77 (skipped) without them.
 """
 import argparse
 import contextlib
-import ctypes
 import json
 import os
 import select
 import shutil
-import signal
 import subprocess
 import sys
 import time
 import unittest
 from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from xvfb import xvfb  # noqa: E402
 
 SKIPPED = 77
 PROBE_TIMEOUT_MS = 15000
@@ -57,39 +59,6 @@ def pe_machine(path):
 
 def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
-
-
-def die_with_parent():
-    # Xvfb must not outlive the tests, however they end (PR_SET_PDEATHSIG).
-    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)
-
-
-@contextlib.contextmanager
-def xvfb():
-    """An Xvfb server on a display number it picks itself."""
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        preexec_fn=die_with_parent)
-    os.close(write_end)
-    try:
-        number = b""
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], 20)
-            chunk = os.read(read_end, 16) if ready else b""
-            if not chunk:
-                raise RuntimeError("Xvfb did not start")
-            number += chunk
-        yield ":" + number.decode().strip()
-    finally:
-        os.close(read_end)
-        server.terminate()
-        try:
-            server.wait(10)
-        except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
 
 
 class Wine:

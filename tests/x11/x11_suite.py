@@ -12,22 +12,20 @@ xdotool, read with xwininfo and xprop, and captured with ImageMagick's
 import. Every wait is bounded. Exits 77 (skipped) when a tool is missing.
 """
 import argparse
-import contextlib
 import ctypes
-import ctypes.util
 import os
-import select
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from xvfb import WAIT, die_with_parent, libx11, stop, wait_for, xvfb  # noqa: E402
+
 SKIPPED = 77
-WAIT = 15  # seconds any one wait may take before the test fails
 TOOLS = ("Xvfb", "xdotool", "xwininfo", "xprop", "import")
 TITLE_ONLY_HINTS = "0x3, 0x4, 0x8, 0x0, 0x0"  # functions+decorations: move; title
 DRIVER_WARNING = "Error: Failed to install ODBC driver."
@@ -36,75 +34,17 @@ FAIL_DRIVERS = "SQLInstallDriverEx#*"
 FILES = None
 
 
-def die_with_parent():
-    # Nothing started here may outlive the tests, however they end.
-    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-
-
-@contextlib.contextmanager
-def xvfb(size):
-    """An Xvfb server of the given screen size; yields its display name."""
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % size,
-         "-nolisten", "tcp", "-noreset"],
-        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        preexec_fn=die_with_parent)
-    os.close(write_end)
-    try:
-        number = b""
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_end], [], [], WAIT)
-            chunk = os.read(read_end, 16) if ready else b""
-            if not chunk:
-                raise RuntimeError("Xvfb did not start")
-            number += chunk
-        display = ":" + number.decode().strip()
-        # Clients are taken once the server answers one. With -noreset it
-        # does not reset (refusing clients meanwhile) as that one leaves.
-        wait_for("Xvfb to take clients", lambda: x_tool(display, "xprop", "-root", "-len", "0")[0] == 0)
-        yield display
-    finally:
-        os.close(read_end)
-        stop(server)
-
-
 def x_tool(display, *args):
     result = subprocess.run(args, env={**os.environ, "DISPLAY": display}, timeout=WAIT,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     return result.returncode, result.stdout
 
 
-def wait_for(what, probe):
-    """Polls `probe` until it returns something true; fails after WAIT."""
-    deadline = time.monotonic() + WAIT
-    while True:
-        value = probe()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting for " + what)
-        time.sleep(0.05)
-
-
 def expose(display, window):
     """Asks the server to send the window an Expose, as an uncovering would."""
-    x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11 = libx11()
     x11.XClearArea.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
                                ctypes.c_uint, ctypes.c_uint, ctypes.c_int]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
     connection = x11.XOpenDisplay(display.encode())
     if not connection:
         raise RuntimeError("cannot open " + display)
