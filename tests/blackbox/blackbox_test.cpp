@@ -279,13 +279,19 @@ TEST_F(ProgramRun, RequestKeywordsMapToTheirCodes)
         {"ODBC_ADD_SYS_DSN", 4},
         {"ODBC_CONFIG_SYS_DSN", 5},
         {"ODBC_REMOVE_SYS_DSN", 6},
+        // Anything else adds a user data source.
         {nullptr, 1},
+        {"", 1},
         {"None", 1},
         {"odbc_remove_dsn", 1},
-        {"ODBC_REMOVE_SYS_DSN_NOW", 6},  // cut to 19 characters
-        {"ODBC_CONFIG_SYS_DSNX", 5},
-        {"ODBC_REMOVE_DEFAULT_DSN", 1},  // a real code, but not one of ours
+        {"\" ODBC_REMOVE_DSN\"", 1},  // blanks kept by the quotes
+        {"\"ODBC_REMOVE_DSN \"", 1},
+        {"ODBC_REMOVE", 1},
         {"ODBC_ADD_SYS_DS", 1},
+        {"ODBC_REMOVE_DEFAULT_DSN", 1},  // a real code, but not one of ours
+        // Compared once cut to 19 characters.
+        {"ODBC_REMOVE_SYS_DSN_NOW", 6},
+        {"ODBC_CONFIG_SYS_DSNX", 5},
     };
     std::string setup = "[Data Sources]\n";
     std::vector<std::string> expected;

@@ -17,7 +17,7 @@
 #define PROFILE_CASES "profile_cases.inc"
 #endif
 
-enum { kFile, kNoFile, kNoFolder, kDirectory };
+enum { CASE_FILE, CASE_NO_FILE, CASE_NO_FOLDER, CASE_DIRECTORY };
 
 struct ProbeFile {
     const char* id;
@@ -26,20 +26,10 @@ struct ProbeFile {
     int kind;
 };
 
-static const struct ProbeFile files[] = {
-#define PROFILE_FILE(id, text) {#id, text, sizeof text - 1, kFile},
-#define PROFILE_NO_FILE(id) {#id, "", 0, kNoFile},
-#define PROFILE_NO_FOLDER(id) {#id, "", 0, kNoFolder},
-#define PROFILE_DIRECTORY(id) {#id, "", 0, kDirectory},
-#define PROFILE_STRING(id, section, key, fallback, size, expected, returned)
-#define PROFILE_INT(id, section, key, fallback, expected)
-#include PROFILE_CASES
-#undef PROFILE_FILE
-#undef PROFILE_NO_FILE
-#undef PROFILE_NO_FOLDER
-#undef PROFILE_DIRECTORY
-#undef PROFILE_STRING
-#undef PROFILE_INT
+static const struct ProbeFile FILES[] = {
+#define PROFILE_CASE_FILE(id, text, length, kind) {id, text, length, kind},
+#include "profile_files.inc"
+#undef PROFILE_CASE_FILE
 };
 
 static char folder[MAX_PATH];
@@ -80,10 +70,10 @@ static void PrintLiteral(const char* text, size_t length)
 static void PathOf(const char* id, char* path)
 {
     size_t i;
-    for (i = 0; i < sizeof files / sizeof files[0]; ++i) {
-        if (strcmp(files[i].id, id) == 0) {
+    for (i = 0; i < sizeof FILES / sizeof FILES[0]; ++i) {
+        if (strcmp(FILES[i].id, id) == 0) {
             /* A missing folder is named like the id, the file inside it. */
-            sprintf(path, files[i].kind == kNoFolder ? "%s\\%s\\x.ini" : "%s\\%s.ini", folder, id);
+            sprintf(path, FILES[i].kind == CASE_NO_FOLDER ? "%s\\%s\\x.ini" : "%s\\%s.ini", folder, id);
             return;
         }
     }
@@ -148,16 +138,16 @@ int main(int argc, char** argv)
         return 2;
     }
     strcpy(folder, argv[1]);
-    for (i = 0; i < sizeof files / sizeof files[0]; ++i) {
+    for (i = 0; i < sizeof FILES / sizeof FILES[0]; ++i) {
         char path[MAX_PATH];
         FILE* file;
-        PathOf(files[i].id, path);
-        if (files[i].kind == kDirectory)
+        PathOf(FILES[i].id, path);
+        if (FILES[i].kind == CASE_DIRECTORY)
             CreateDirectoryA(path, NULL);
-        if (files[i].kind != kFile)
+        if (FILES[i].kind != CASE_FILE)
             continue;
         file = fopen(path, "wb");
-        if (file == NULL || fwrite(files[i].text, 1, files[i].length, file) != files[i].length ||
+        if (file == NULL || fwrite(FILES[i].text, 1, FILES[i].length, file) != FILES[i].length ||
             fclose(file) != 0) {
             fprintf(stderr, "cannot write %s\n", path);
             return 2;

@@ -21,7 +21,7 @@
 
 namespace {
 
-enum FileKind { kFile, kNoFile, kNoFolder, kDirectory };
+enum FileKind { CASE_FILE, CASE_NO_FILE, CASE_NO_FOLDER, CASE_DIRECTORY };
 
 struct CaseFile {
     const char* id;
@@ -29,20 +29,10 @@ struct CaseFile {
     FileKind kind;
 };
 
-const CaseFile kFiles[] = {
-#define PROFILE_FILE(id, bytes) {#id, std::string(bytes, sizeof bytes - 1), kFile},
-#define PROFILE_NO_FILE(id) {#id, "", kNoFile},
-#define PROFILE_NO_FOLDER(id) {#id, "", kNoFolder},
-#define PROFILE_DIRECTORY(id) {#id, "", kDirectory},
-#define PROFILE_STRING(id, section, key, fallback, size, expected, returned)
-#define PROFILE_INT(id, section, key, fallback, expected)
-#include "profile_cases.inc"
-#undef PROFILE_FILE
-#undef PROFILE_NO_FILE
-#undef PROFILE_NO_FOLDER
-#undef PROFILE_DIRECTORY
-#undef PROFILE_STRING
-#undef PROFILE_INT
+const CaseFile FILES[] = {
+#define PROFILE_CASE_FILE(id, bytes, length, kind) {id, std::string(bytes, length), kind},
+#include "profile_files.inc"
+#undef PROFILE_CASE_FILE
 };
 
 struct StringCase {
@@ -72,14 +62,14 @@ struct IntCase {
 #define PROFILE_INT(id, section, key, fallback, expected)
 #define PROFILE_STRING(id, section, key, fallback, size, expected, returned) \
     {__LINE__, #id, section, key, fallback, size, std::string(expected, sizeof expected - 1), returned},
-const StringCase kStringCases[] = {
+const StringCase STRING_CASES[] = {
 #include "profile_cases.inc"
 };
 #undef PROFILE_STRING
 #define PROFILE_STRING(id, section, key, fallback, size, expected, returned)
 #undef PROFILE_INT
 #define PROFILE_INT(id, section, key, fallback, expected) {__LINE__, #id, section, key, fallback, expected},
-const IntCase kIntCases[] = {
+const IntCase INT_CASES[] = {
 #include "profile_cases.inc"
 };
 
@@ -119,17 +109,17 @@ std::string PathOf(const char* id)
     static bool written = false;
     if (!written) {
         written = true;
-        for (const CaseFile& file : kFiles) {
+        for (const CaseFile& file : FILES) {
             std::string path = Folder() + "/" + file.id + ".ini";
-            if (file.kind == kFile)
+            if (file.kind == CASE_FILE)
                 WriteFile(path, file.bytes);
-            else if (file.kind == kDirectory)
+            else if (file.kind == CASE_DIRECTORY)
                 mkdir(path.c_str(), 0700);
         }
     }
-    for (const CaseFile& file : kFiles) {
+    for (const CaseFile& file : FILES) {
         if (std::strcmp(file.id, id) == 0)
-            return Folder() + "/" + id + (file.kind == kNoFolder ? "/x.ini" : ".ini");
+            return Folder() + "/" + id + (file.kind == CASE_NO_FOLDER ? "/x.ini" : ".ini");
     }
     ADD_FAILURE() << "no file " << id;
     return "";
@@ -176,9 +166,9 @@ std::string RowName(const testing::TestParamInfo<Row>& info)
     return std::string(info.param.file) + "_line" + std::to_string(info.param.line);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WindowsStringAnswer, testing::ValuesIn(kStringCases),
+INSTANTIATE_TEST_SUITE_P(Table, WindowsStringAnswer, testing::ValuesIn(STRING_CASES),
                          RowName<StringCase>);
-INSTANTIATE_TEST_SUITE_P(Table, WindowsIntAnswer, testing::ValuesIn(kIntCases), RowName<IntCase>);
+INSTANTIATE_TEST_SUITE_P(Table, WindowsIntAnswer, testing::ValuesIn(INT_CASES), RowName<IntCase>);
 
 template <size_t N>
 std::string Bytes(const char (&text)[N])
