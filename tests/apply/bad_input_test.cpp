@@ -4,28 +4,19 @@
 #include "bad_inputs.h"
 #include "program_run.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace {
 
-class ApplyBadInput : public testing::TestWithParam<BadInput> {};
+class ApplyBadInput : public BadInputTest {};
 
 }  // namespace
 
 TEST_P(ApplyBadInput, MatchesVelloranOrRefusesTheFile)
 {
-    Sandbox box;
-    std::string path = GetParam().prepare(box);
     fs::path velloranLog = box.Dir() / "velloran.log", applyLog = box.Dir() / "apply.log";
-    ProgramResult velloran = RunProgram(box, VELLORAN_PROGRAM, {path},
-        {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + velloranLog.string()});
-    ProgramResult apply = RunProgram(box, APPLY_PROGRAM, {"--json", path},
-        {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + applyLog.string()});
+    ProgramResult velloran = RunProgram(box, VELLORAN_PROGRAM, {path}, FakeInstaller(velloranLog));
+    ProgramResult apply = RunProgram(box, APPLY_PROGRAM, {"--json", path}, FakeInstaller(applyLog));
     EXPECT_EQ(velloran.exitCode, 0);
     EXPECT_EQ(apply.exitCode, GetParam().readable ? 0 : 2) << apply.errors;
     EXPECT_EQ(ReadText(applyLog), ReadText(velloranLog));
@@ -35,21 +26,4 @@ TEST_P(ApplyBadInput, MatchesVelloranOrRefusesTheFile)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ApplyBadInput, testing::ValuesIn(BAD_INPUTS),
-                         [](const testing::TestParamInfo<BadInput>& info) {
-                             return BadInputName(info.param);
-                         });
-
-TEST(ApplyBadInput, UnreadableFileExitsTwo)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root reads files of any mode";
-    Sandbox box;
-    std::string path = box.Write("setup.ini", ONE_DRIVER_SETUP);
-    chmod(path.c_str(), 0);
-    fs::path log = box.Dir() / "calls.log";
-    ProgramResult run = RunProgram(box, APPLY_PROGRAM, {path},
-        {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + log.string()});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_FALSE(fs::exists(log));
-}
+INSTANTIATE_TEST_SUITE_P(Rows, ApplyBadInput, testing::ValuesIn(BAD_INPUTS), BadInputName);

@@ -6,28 +6,20 @@
 #include "bad_inputs.h"
 #include "program_run.h"
 
-#include <gtest/gtest.h>
-
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class BadInputRun : public testing::TestWithParam<BadInput> {};
+class BadInputRun : public BadInputTest {};
 
 }  // namespace
 
 TEST_P(BadInputRun, EndsCleanlyWithTheListedCalls)
 {
-    Sandbox box;
-    std::string path = GetParam().prepare(box);
     fs::path log = box.Dir() / "calls.log";
-    ProgramResult run =
-        RunProgram(box, VELLORAN_PROGRAM, {path},
-                   {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + log.string()});
+    ProgramResult run = RunProgram(box, VELLORAN_PROGRAM, {path}, FakeInstaller(log));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(run.errors, "");
@@ -46,10 +38,7 @@ TEST_P(BadInputRun, EndsCleanlyWithTheListedCalls)
     EXPECT_EQ(calls, GetParam().calls);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, BadInputRun, testing::ValuesIn(BAD_INPUTS),
-                         [](const testing::TestParamInfo<BadInput>& info) {
-                             return BadInputName(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Kinds, BadInputRun, testing::ValuesIn(BAD_INPUTS), BadInputName);
 
 // A file far larger than the memory the program may have is refused before
 // any of it is read; one within the size limit that still does not fit
@@ -77,20 +66,4 @@ TEST(BadInputRun, HugeFileUnderAMemoryLimitIsNoFile)
         EXPECT_EQ(run.errors, "") << c.size;
         EXPECT_FALSE(fs::exists(log)) << c.size << " " << ReadText(log);
     }
-}
-
-// Root reads any file, whatever its mode; only others can be refused.
-TEST(BadInputRun, UnreadableFileIsNoFile)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root reads files of any mode";
-    Sandbox box;
-    std::string path = box.Write("setup.ini", ONE_DRIVER_SETUP);
-    chmod(path.c_str(), 0);
-    fs::path log = box.Dir() / "calls.log";
-    ProgramResult run =
-        RunProgram(box, VELLORAN_PROGRAM, {path},
-                   {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + log.string()});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_FALSE(fs::exists(log));
 }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -145,6 +146,15 @@ const std::vector<BadInput> BAD_INPUTS = {
      [](const Sandbox& box) { return box.Write("setup.ini", ONE_DRIVER_SETUP) + "/x.ini"; }, {},
      false},
     {"a directory", [](const Sandbox& box) { return box.Dir().string(); }, {}, false},
+    // Root reads any file, whatever its mode; only others are refused.
+    {"file without read permission",
+     [](const Sandbox& box) {
+         std::string path = Setup(box, ONE_DRIVER_SETUP);
+         chmod(path.c_str(), 0);
+         return path;
+     },
+     geteuid() == 0 ? std::vector<std::string>{Driver(1, R"(A\0\0)")} : std::vector<std::string>{},
+     geteuid() == 0},
     {"a FIFO",
      [](const Sandbox& box) {
          std::string path = (box.Dir() / "fifo.ini").string();
@@ -158,10 +168,10 @@ const std::vector<BadInput> BAD_INPUTS = {
      {}, false},
 };
 
-std::string BadInputName(const BadInput& row)
+std::string BadInputName(const testing::TestParamInfo<BadInput>& info)
 {
     std::string name;
-    for (const char* c = row.kind; *c != '\0'; ++c)
+    for (const char* c = info.param.kind; *c != '\0'; ++c)
         name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
     return name;
 }

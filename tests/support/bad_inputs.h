@@ -5,6 +5,8 @@
 
 #include "program_run.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -26,12 +28,25 @@ struct BadInput {
 extern const std::vector<BadInput> BAD_INPUTS;
 
 // The row's kind as a test name: letters and digits, '_' for the rest.
-std::string BadInputName(const BadInput& row);
+std::string BadInputName(const testing::TestParamInfo<BadInput>& info);
 
 inline void PrintTo(const BadInput& row, std::ostream* out)
 {
     *out << row.kind;
 }
+
+// A test of one row: its input prepared in a sandbox of its own, and the
+// settings for a run through the recording fake installer.
+class BadInputTest : public testing::TestWithParam<BadInput> {
+protected:
+    Sandbox box;
+    std::string path = GetParam().prepare(box);
+
+    std::vector<std::string> FakeInstaller(const std::filesystem::path& log) const
+    {
+        return {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + log.string()};
+    }
+};
 
 // A sparse file of `size` bytes: `head`, NULs, then `tail` at its very end.
 std::string SparseSetup(const Sandbox& box, std::uintmax_t size, const std::string& head,
