@@ -69,7 +69,7 @@ TEST(ApplyThroughFake, MakesVelloransCallsForEveryScenario)
     }
 }
 
-const char TwoDriversTwoSources[] =
+const char TWO_DRIVERS_TWO_SOURCES[] =
     "[Drivers]\n"
     "Driver1=Good\\0Driver=good.so\n"
     "Driver2=Bad\\0Driver=bad.so\n"
@@ -84,7 +84,7 @@ const char TwoDriversTwoSources[] =
 TEST(ApplyThroughFake, CarriesTheInstallersMessageIntoTextJsonAndLog)
 {
     Sandbox box;
-    std::string setup = box.Write("setup.ini", TwoDriversTwoSources);
+    std::string setup = box.Write("setup.ini", TWO_DRIVERS_TWO_SOURCES);
     std::string logFile = (box.Dir() / "apply.log").string();
     // The fake numbers calls by its record, so each run gets its own.
     auto settings = [&box](const std::string& record) {
@@ -155,7 +155,7 @@ TEST(ApplyThroughFake, CarriesTheInstallersMessageIntoTextJsonAndLog)
 TEST(ApplyThroughFake, ExitStatusForAnUnwritableLogEmptyFileAndWrongArguments)
 {
     Sandbox box;
-    std::string setup = box.Write("setup.ini", TwoDriversTwoSources);
+    std::string setup = box.Write("setup.ini", TWO_DRIVERS_TWO_SOURCES);
     std::vector<std::string> fake = {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR};
     ProgramResult unwritable = RunProgram(
         box, APPLY_PROGRAM, {"--log", (box.Dir() / "no" / "such.log").string(), setup}, fake);

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char SqliteDriver[] = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+const char SQLITE_DRIVER[] = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
 struct FileState {
     std::string bytes;
@@ -30,7 +30,7 @@ class ApplyOnUnixOdbc : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!fs::exists(SqliteDriver) || std::string(ISQL_PROGRAM).empty() ||
+        if (!fs::exists(SQLITE_DRIVER) || std::string(ISQL_PROGRAM).empty() ||
             std::string(SQLITE3_PROGRAM).empty())
             GTEST_SKIP() << "needs libsqliteodbc, isql and sqlite3";
         // A fresh configuration as Debian ships it: the files exist, empty.
@@ -53,7 +53,7 @@ protected:
     {
         return box_.Write("setup.ini",
                           "[Drivers]\nDriver1=SQLite3\\0Description=SQLite3 ODBC Driver\\0Driver=" +
-                              std::string(SqliteDriver) + "\\0Setup=" SETUP_LIBRARY "\n"
+                              std::string(SQLITE_DRIVER) + "\\0Setup=" SETUP_LIBRARY "\n"
                               "[Data Sources]\n" + dataSources);
     }
 
@@ -173,7 +173,7 @@ TEST_F(ApplyOnUnixOdbc, ChecksAppliesAndReappliesLikeADeploymentTool)
 TEST_F(ApplyOnUnixOdbc, FailuresCarryUnixOdbcsOwnMessage)
 {
     std::string setup = box_.Write("setup.ini",
-        "[Drivers]\nDriver1=No Setup\\0Driver=" + std::string(SqliteDriver) + "\n"
+        "[Drivers]\nDriver1=No Setup\\0Driver=" + std::string(SQLITE_DRIVER) + "\n"
         "[Data Sources]\n"
         "DSDriver1=No Setup\nDSAttrib1=DSN=Broken\\0Database=x.db\nDSRequest1=ODBC_ADD_DSN\n"
         "DSDriver2=No Setup\nDSAttrib2=DSN=Absent\nDSRequest2=ODBC_CONFIG_SYS_DSN\n"

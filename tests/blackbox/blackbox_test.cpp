@@ -14,10 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char Manager[] = "Error: Failed to install ODBC driver manager.\n";
-const char Translator[] = "Error: Failed to install ODBC translator.\n";
-const char Driver[] = "Error: Failed to install ODBC driver.\n";
-const char Config[] = "Error: Failed to configure ODBC data source.\n";
+const char MANAGER_WARNING[] = "Error: Failed to install ODBC driver manager.\n";
+const char TRANSLATOR_WARNING[] = "Error: Failed to install ODBC translator.\n";
+const char DRIVER_WARNING[] = "Error: Failed to install ODBC driver.\n";
+const char CONFIG_WARNING[] = "Error: Failed to configure ODBC data source.\n";
 
 // Expected lines of the fake's record. Lists are given as recorded: NUL as
 // \0, a backslash as \\, up to the NUL pair that closes them.
@@ -56,7 +56,7 @@ std::string ConfigCall(int n, int request, const std::string& driver, const std:
 }
 
 // One of everything; Driver2 keeps a backslash that is no separator.
-const char FullSetup[] = R"([InstallManager]
+const char FULL_SETUP[] = R"([InstallManager]
 Install=1
 [Translators]
 Translator1=Tr One\0Translator=/opt/tr/one.so
@@ -73,7 +73,7 @@ DSAttrib2=DSN=second
 DSRequest2=ODBC_CONFIG_DSN
 )";
 
-const std::vector<std::string> FullSetupCalls = {
+const std::vector<std::string> FULL_SETUP_CALLS = {
     ManagerCall(1),
     TranslatorCall(1, R"(Tr One\0Translator=/opt/tr/one.so\0\0)"),
     TranslatorCall(2, R"(Tr Two\0Translator=/opt/tr/two.so\0Setup=/opt/tr/two-setup.so\0\0)"),
@@ -159,11 +159,11 @@ protected:
 
 TEST_F(ProgramRun, FullSetupLoadsCallsAndReleasesTheLibraryPerEntry)
 {
-    ProgramResult run = RunSetup(FullSetup);
+    ProgramResult run = RunSetup(FULL_SETUP);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(run.errors, "");
-    EXPECT_EQ(Record(), Enclosed(FullSetupCalls));
+    EXPECT_EQ(Record(), Enclosed(FULL_SETUP_CALLS));
 }
 
 TEST_F(ProgramRun, EachFailedEntryWarnsOnceAndTheRunGoesOn)
@@ -172,32 +172,33 @@ TEST_F(ProgramRun, EachFailedEntryWarnsOnceAndTheRunGoesOn)
         const char* fail;
         std::string errors;
     } rows[] = {
-        {"SQLInstallDriverManager#1", Manager},
-        {"SQLInstallTranslatorEx#2", Translator},
-        {"SQLInstallDriverEx#1", Driver},
-        {"SQLConfigDataSource#*", std::string(Config) + Config},
+        {"SQLInstallDriverManager#1", MANAGER_WARNING},
+        {"SQLInstallTranslatorEx#2", TRANSLATOR_WARNING},
+        {"SQLInstallDriverEx#1", DRIVER_WARNING},
+        {"SQLConfigDataSource#*", std::string(CONFIG_WARNING) + CONFIG_WARNING},
         {"SQLInstallDriverManager#*,SQLInstallTranslatorEx#*,SQLInstallDriverEx#2,"
          "SQLConfigDataSource#1",
-         std::string(Manager) + Translator + Translator + Driver + Config},
+         std::string(MANAGER_WARNING) + TRANSLATOR_WARNING + TRANSLATOR_WARNING + DRIVER_WARNING +
+             CONFIG_WARNING},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.fail);
         fail = row.fail;
         fs::remove(LogPath());
-        ProgramResult run = RunSetup(FullSetup);
+        ProgramResult run = RunSetup(FULL_SETUP);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.errors, row.errors);
-        EXPECT_EQ(Calls().size(), FullSetupCalls.size());
+        EXPECT_EQ(Calls().size(), FULL_SETUP_CALLS.size());
     }
 }
 
 TEST_F(ProgramRun, LibraryThatCannotLoadFailsEveryEntry)
 {
     BreakLibrary();
-    ProgramResult run = RunSetup(FullSetup);
+    ProgramResult run = RunSetup(FULL_SETUP);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.errors, std::string(Manager) + Translator + Translator + Driver + Driver +
-                              Config + Config);
+    EXPECT_EQ(run.errors, std::string(MANAGER_WARNING) + TRANSLATOR_WARNING + TRANSLATOR_WARNING +
+                              DRIVER_WARNING + DRIVER_WARNING + CONFIG_WARNING + CONFIG_WARNING);
     EXPECT_FALSE(fs::exists(LogPath()));
     // A system-wide library, had it been loaded instead, would have written here.
     EXPECT_FALSE(fs::exists(box.OdbcDir() / "odbcinst.ini"));
@@ -206,10 +207,10 @@ TEST_F(ProgramRun, LibraryThatCannotLoadFailsEveryEntry)
 TEST_F(ProgramRun, MissingFunctionFailsItsEntriesAndReleasesTheLibrary)
 {
     libraryDir = FAKE_INSTALLER_NOCONFIG_DIR;
-    ProgramResult run = RunSetup(FullSetup);
+    ProgramResult run = RunSetup(FULL_SETUP);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.errors, std::string(Config) + Config);
-    std::vector<std::string> expected(FullSetupCalls.begin(), FullSetupCalls.end() - 2);
+    EXPECT_EQ(run.errors, std::string(CONFIG_WARNING) + CONFIG_WARNING);
+    std::vector<std::string> expected(FULL_SETUP_CALLS.begin(), FULL_SETUP_CALLS.end() - 2);
     expected = Enclosed(expected);
     expected.insert(expected.end(), {"load", "unload", "load", "unload"});
     EXPECT_EQ(Record(), expected);
@@ -381,7 +382,7 @@ TEST_F(ProgramRun, NumberedKeysEndWhereTheirNamesOutgrow16Bytes)
     EXPECT_EQ(run.exitCode, 0);
     // Compared as a whole, but not printed as a whole.
     EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 99999);
-    EXPECT_TRUE(run.errors == Repeat(Translator, 99999));
+    EXPECT_TRUE(run.errors == Repeat(TRANSLATOR_WARNING, 99999));
 }
 
 }  // namespace

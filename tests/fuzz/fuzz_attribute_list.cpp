@@ -9,9 +9,11 @@
 #include <memory>
 #include <string>
 
+namespace {
+
 // The rule stated on its own: each "\0" a NUL, at most 998 bytes kept, the
 // list ending at its first NUL pair.
-static std::string ExpectedList(const std::string& value)
+std::string ExpectedList(const std::string& value)
 {
     std::string decoded;
     for (size_t i = 0; i < value.size() && value[i] != '\0'; ++i) {
@@ -26,6 +28,8 @@ static std::string ExpectedList(const std::string& value)
     }
     std::abort();
 }
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -18,9 +18,11 @@ void ResetStandIn(unsigned failMask)
     StandInRecord.failMask = failMask;
 }
 
-static HMODULE const StandInLibrary = &StandInRecord;
+namespace {
 
-static void Require(bool condition)
+HMODULE const STAND_IN_LIBRARY = &StandInRecord;
+
+void Require(bool condition)
 {
     if (!condition)
         std::abort();
@@ -28,7 +30,7 @@ static void Require(bool condition)
 
 // A list must be closed by two NULs within the program's 1000-byte buffer;
 // reading no further than that keeps the check itself in bounds.
-static std::string ClosedList(LPCSTR list)
+std::string ClosedList(LPCSTR list)
 {
     Require(list != NULL);
     for (size_t i = 1; i < 1000; ++i) {
@@ -38,7 +40,7 @@ static std::string ClosedList(LPCSTR list)
     std::abort();
 }
 
-static BOOL Record(InstallerCall call)
+BOOL Record(InstallerCall call)
 {
     Require(StandInRecord.librariesOpen == 1);
     size_t number = StandInRecord.calls.size();
@@ -48,7 +50,7 @@ static BOOL Record(InstallerCall call)
 }
 
 // Outputs filled to their stated size, so a short buffer would show.
-static void FillPath(LPSTR path, WORD pathMax, WORD* pathLength)
+void FillPath(LPSTR path, WORD pathMax, WORD* pathLength)
 {
     Require(path != NULL && pathMax > 0 && pathLength != NULL);
     std::memset(path, 'p', pathMax - 1);
@@ -56,14 +58,14 @@ static void FillPath(LPSTR path, WORD pathMax, WORD* pathLength)
     *pathLength = static_cast<WORD>(pathMax - 1);
 }
 
-static BOOL INSTAPI InstallDriverManager(LPSTR path, WORD pathMax, WORD* pathLength)
+BOOL INSTAPI InstallDriverManager(LPSTR path, WORD pathMax, WORD* pathLength)
 {
     FillPath(path, pathMax, pathLength);
     return Record({"SQLInstallDriverManager", 0, "", "", FALSE});
 }
 
-static BOOL InstallComponent(const char* function, LPCSTR spec, LPCSTR pathIn, LPSTR pathOut,
-                             WORD pathMax, WORD* pathLength, WORD request, LPDWORD usageCount)
+BOOL InstallComponent(const char* function, LPCSTR spec, LPCSTR pathIn, LPSTR pathOut,
+                      WORD pathMax, WORD* pathLength, WORD request, LPDWORD usageCount)
 {
     Require(pathIn == NULL && request == ODBC_INSTALL_COMPLETE && usageCount != NULL);
     FillPath(pathOut, pathMax, pathLength);
@@ -71,37 +73,39 @@ static BOOL InstallComponent(const char* function, LPCSTR spec, LPCSTR pathIn, L
     return Record({function, request, "", ClosedList(spec), FALSE});
 }
 
-static BOOL INSTAPI InstallTranslator(LPCSTR spec, LPCSTR pathIn, LPSTR pathOut, WORD pathMax,
-                                      WORD* pathLength, WORD request, LPDWORD usageCount)
+BOOL INSTAPI InstallTranslator(LPCSTR spec, LPCSTR pathIn, LPSTR pathOut, WORD pathMax,
+                               WORD* pathLength, WORD request, LPDWORD usageCount)
 {
     return InstallComponent("SQLInstallTranslatorEx", spec, pathIn, pathOut, pathMax, pathLength,
                             request, usageCount);
 }
 
-static BOOL INSTAPI InstallDriver(LPCSTR spec, LPCSTR pathIn, LPSTR pathOut, WORD pathMax,
-                                  WORD* pathLength, WORD request, LPDWORD usageCount)
+BOOL INSTAPI InstallDriver(LPCSTR spec, LPCSTR pathIn, LPSTR pathOut, WORD pathMax,
+                           WORD* pathLength, WORD request, LPDWORD usageCount)
 {
     return InstallComponent("SQLInstallDriverEx", spec, pathIn, pathOut, pathMax, pathLength,
                             request, usageCount);
 }
 
-static BOOL INSTAPI ConfigDataSource(HWND parent, WORD request, LPCSTR driver, LPCSTR attributes)
+BOOL INSTAPI ConfigDataSource(HWND parent, WORD request, LPCSTR driver, LPCSTR attributes)
 {
     // The driver name lives in a 150-byte buffer.
     Require(parent == NULL && driver != NULL && memchr(driver, '\0', 150) != NULL);
     return Record({"SQLConfigDataSource", request, driver, ClosedList(attributes), FALSE});
 }
 
+}  // namespace
+
 HMODULE LoadLibraryA(LPCSTR name)
 {
     Require(std::strcmp(name, "odbccp32.dll") == 0 && StandInRecord.librariesOpen == 0);
     ++StandInRecord.librariesOpen;
-    return StandInLibrary;
+    return STAND_IN_LIBRARY;
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 {
-    Require(module == StandInLibrary && StandInRecord.librariesOpen == 1);
+    Require(module == STAND_IN_LIBRARY && StandInRecord.librariesOpen == 1);
     static const struct {
         const char* name;
         FARPROC function;
@@ -120,7 +124,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name)
 
 BOOL FreeLibrary(HMODULE module)
 {
-    Require(module == StandInLibrary && StandInRecord.librariesOpen == 1);
+    Require(module == STAND_IN_LIBRARY && StandInRecord.librariesOpen == 1);
     --StandInRecord.librariesOpen;
     return TRUE;
 }

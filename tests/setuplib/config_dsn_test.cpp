@@ -31,7 +31,7 @@ private:
     std::unique_ptr<Sandbox> sandbox_;
 };
 
-const testing::Environment* const kSandbox =
+const testing::Environment* const SANDBOX =
     testing::AddGlobalTestEnvironment(new InstallerSandbox);
 
 std::string SystemText() { return ReadText(box->OdbcDir() / "odbc.ini"); }
@@ -54,9 +54,9 @@ struct BadCall {
     DWORD error;
 };
 
-const std::string kLong(5000, 'x');
+const std::string LONG_TEXT(5000, 'x');
 
-const BadCall kBadCalls[] = {
+const BadCall BAD_CALLS[] = {
     {"NullAttributes", ODBC_ADD_DSN, "Alpha", true, "", ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"EmptyList", ODBC_ADD_DSN, "Alpha", false, "", ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"NoDsn", ODBC_ADD_DSN, "Alpha", false, "Database=/a.db", ODBC_ERROR_INVALID_KEYWORD_VALUE},
@@ -68,9 +68,9 @@ const BadCall kBadCalls[] = {
     {"DsnOver32", ODBC_ADD_DSN, "Alpha", false, "DSN=" + std::string(33, 'd'),
      ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"DsnWithBracket", ODBC_ADD_DSN, "Alpha", false, "DSN=Bad[3]", ODBC_ERROR_INVALID_KEYWORD_VALUE},
-    {"VeryLongValue", ODBC_ADD_DSN, "Alpha", false, std::string("DSN=Bad4\0Database=", 18) + kLong,
+    {"VeryLongValue", ODBC_ADD_DSN, "Alpha", false, std::string("DSN=Bad4\0Database=", 18) + LONG_TEXT,
      ODBC_ERROR_INVALID_KEYWORD_VALUE},
-    {"VeryLongKeyword", ODBC_ADD_DSN, "Alpha", false, std::string("DSN=Bad5\0", 9) + kLong + "=1",
+    {"VeryLongKeyword", ODBC_ADD_DSN, "Alpha", false, std::string("DSN=Bad5\0", 9) + LONG_TEXT + "=1",
      ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"LineBreakInValue", ODBC_ADD_DSN, "Alpha", false,
      std::string("DSN=Bad6\0Database=/a.db\n[Injected]", 34), ODBC_ERROR_INVALID_KEYWORD_VALUE},
@@ -85,7 +85,7 @@ const BadCall kBadCalls[] = {
      ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"NullDriver", ODBC_ADD_DSN, nullptr, false, "DSN=Bad7", ODBC_ERROR_INVALID_NAME},
     {"EmptyDriver", ODBC_ADD_DSN, "", false, "DSN=Bad8", ODBC_ERROR_INVALID_NAME},
-    {"VeryLongDriver", ODBC_ADD_DSN, kLong.c_str(), false, "DSN=Bad9", ODBC_ERROR_INVALID_NAME},
+    {"VeryLongDriver", ODBC_ADD_DSN, LONG_TEXT.c_str(), false, "DSN=Bad9", ODBC_ERROR_INVALID_NAME},
     // The installer turns the system requests into these three before the
     // call; anything else is refused.
     {"SystemRequestKeyword", ODBC_ADD_SYS_DSN, "Alpha", false, "DSN=Bad10",
@@ -118,7 +118,7 @@ TEST_P(ConfigDsnBadCall, FailsWithPostedErrorAndWritesNothing)
     EXPECT_EQ(mode, ODBC_BOTH_DSN);
 }
 
-INSTANTIATE_TEST_SUITE_P(Direct, ConfigDsnBadCall, testing::ValuesIn(kBadCalls),
+INSTANTIATE_TEST_SUITE_P(Direct, ConfigDsnBadCall, testing::ValuesIn(BAD_CALLS),
                          [](const testing::TestParamInfo<BadCall>& info) {
                              return std::string(info.param.name);
                          });

@@ -21,7 +21,7 @@ struct RequestCase {
     IniSections system;
 };
 
-const char kFailure[] = "Error: Failed to configure ODBC data source.\n";
+const char REQUEST_FAILURE[] = "Error: Failed to configure ODBC data source.\n";
 
 std::string SetupFile(const std::vector<Request>& requests)
 {
@@ -35,30 +35,30 @@ std::string SetupFile(const std::vector<Request>& requests)
     return text;
 }
 
-const IniSections kNone;
+const IniSections NO_SECTIONS;
 
-const RequestCase kCases[] = {
+const RequestCase REQUEST_CASES[] = {
     {"AddUser",
      {{"ODBC_ADD_DSN", "DSN=Sales\\0Database=/srv/sales.db"}},
      0,
      {{"Sales", {{"Driver", "Alpha"}, {"Database", "/srv/sales.db"}}}},
-     kNone},
+     NO_SECTIONS},
     {"AddSystemWithoutSystemFile",
      {{"ODBC_ADD_SYS_DSN", "DSN=Sales\\0Database=/srv/sales.db"}},
      0,
-     kNone,
+     NO_SECTIONS,
      {{"Sales", {{"Driver", "Alpha"}, {"Database", "/srv/sales.db"}}}}},
     {"ConfigureUser",
      {{"ODBC_ADD_DSN", "DSN=Sales\\0Database=/srv/a.db"},
       {"ODBC_CONFIG_DSN", "DSN=Sales\\0Database=/srv/b.db\\0ReadOnly=1"}},
      0,
      {{"Sales", {{"Driver", "Alpha"}, {"Database", "/srv/b.db"}, {"ReadOnly", "1"}}}},
-     kNone},
+     NO_SECTIONS},
     {"ConfigureSystem",
      {{"ODBC_ADD_SYS_DSN", "DSN=Sales\\0Database=/srv/a.db"},
       {"ODBC_CONFIG_SYS_DSN", "DSN=Sales\\0Database=/srv/b.db\\0ReadOnly=1"}},
      0,
-     kNone,
+     NO_SECTIONS,
      {{"Sales", {{"Driver", "Alpha"}, {"Database", "/srv/b.db"}, {"ReadOnly", "1"}}}}},
     {"RemoveUser",
      {{"ODBC_ADD_DSN", "DSN=Sales\\0Database=/srv/a.db"},
@@ -66,13 +66,13 @@ const RequestCase kCases[] = {
       {"ODBC_REMOVE_DSN", "DSN=Sales"}},
      0,
      {{"Archive", {{"Driver", "Alpha"}, {"Database", "/srv/b.db"}}}},
-     kNone},
+     NO_SECTIONS},
     {"RemoveSystem",
      {{"ODBC_ADD_SYS_DSN", "DSN=Sales\\0Database=/srv/a.db"},
       {"ODBC_ADD_SYS_DSN", "DSN=Archive\\0Database=/srv/b.db"},
       {"ODBC_REMOVE_SYS_DSN", "DSN=Sales"}},
      0,
-     kNone,
+     NO_SECTIONS,
      {{"Archive", {{"Driver", "Alpha"}, {"Database", "/srv/b.db"}}}}},
     // The same name as a user and as a system data source: each request
     // touches its own file only.
@@ -82,7 +82,7 @@ const RequestCase kCases[] = {
       {"ODBC_REMOVE_DSN", "DSN=Sales"},
       {"ODBC_CONFIG_DSN", "DSN=Sales\\0Database=/srv/other.db"}},
      1,
-     kNone,
+     NO_SECTIONS,
      {{"Sales", {{"Driver", "Alpha"}, {"Database", "/srv/system.db"}}}}},
     {"ConfigureOrRemoveMissingFails",
      {{"ODBC_CONFIG_DSN", "DSN=Ghost\\0Database=/srv/a.db"},
@@ -90,8 +90,8 @@ const RequestCase kCases[] = {
       {"ODBC_CONFIG_SYS_DSN", "DSN=Ghost\\0Database=/srv/a.db"},
       {"ODBC_REMOVE_SYS_DSN", "DSN=Ghost"}},
      4,
-     kNone,
-     kNone},
+     NO_SECTIONS,
+     NO_SECTIONS},
     // Refused before anything is written; the good entry after them still runs.
     {"MalformedListsFail",
      {{"ODBC_ADD_DSN", "Database=/srv/a.db"},
@@ -102,7 +102,7 @@ const RequestCase kCases[] = {
       {"ODBC_ADD_DSN", "DSN=Kept"}},
      5,
      {{"Kept", {{"Driver", "Alpha"}}}},
-     kNone},
+     NO_SECTIONS},
     // Keywords that would read back as a section or a comment: each request
     // gets its warning and the data-source files stay as they were.
     {"InjectedSectionsRefused",
@@ -111,7 +111,7 @@ const RequestCase kCases[] = {
       {"ODBC_CONFIG_SYS_DSN", "DSN=Kept\\0;Database=/srv/b.db"},
       {"ODBC_ADD_DSN", "DSN=Inj\\0#Note=1"}},
      3,
-     kNone,
+     NO_SECTIONS,
      {{"Kept", {{"Driver", "Alpha"}, {"Database", "/srv/a.db"}}}}},
 };
 
@@ -132,13 +132,13 @@ TEST_P(DataSourceRequests, ChangeTheRightFile)
     EXPECT_EQ(run.exitCode, 0);
     std::string errors;
     for (int i = 0; i < c.failures; ++i)
-        errors += kFailure;
+        errors += REQUEST_FAILURE;
     EXPECT_EQ(run.errors, errors);
     EXPECT_EQ(ReadIni(UserIni(box)), c.user);
     EXPECT_EQ(ReadIni(box.OdbcDir() / "odbc.ini"), c.system);
 }
 
-INSTANTIATE_TEST_SUITE_P(UnixOdbc, DataSourceRequests, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(UnixOdbc, DataSourceRequests, testing::ValuesIn(REQUEST_CASES),
                          [](const testing::TestParamInfo<RequestCase>& info) {
                              return std::string(info.param.name);
                          });

@@ -9,9 +9,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kInstalledSetupLibrary[] = "/usr/lib/x86_64-linux-gnu/odbc/libvelloran-setup.so";
-const char kExampleDatabase[] = "/tmp/velloran-example/sales.db";
-const char kSqliteDriver[] = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+const char INSTALLED_SETUP_LIBRARY[] = "/usr/lib/x86_64-linux-gnu/odbc/libvelloran-setup.so";
+const char EXAMPLE_DATABASE[] = "/tmp/velloran-example/sales.db";
+const char SQLITE_DRIVER[] = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
 // The example's paths are the installed package's; the run uses the build's.
 bool Replace(std::string& text, const std::string& from, const std::string& to)
@@ -26,13 +26,13 @@ bool Replace(std::string& text, const std::string& from, const std::string& to)
 TEST(SqliteExample, IsqlReadsRowsThroughTheNewDataSource)
 {
     if (std::string(SQLITE3_PROGRAM).empty() || std::string(ISQL_PROGRAM).empty() ||
-        !fs::exists(kSqliteDriver))
+        !fs::exists(SQLITE_DRIVER))
         GTEST_SKIP() << "needs sqlite3, isql and libsqliteodbc";
     Sandbox box;
     std::string database = (box.Dir() / "sales.db").string();
     std::string example = ReadText(fs::path(EXAMPLE_DIR) / "sqlite-datasource.ini");
-    ASSERT_TRUE(Replace(example, kInstalledSetupLibrary, SETUP_LIBRARY));
-    ASSERT_TRUE(Replace(example, kExampleDatabase, database));
+    ASSERT_TRUE(Replace(example, INSTALLED_SETUP_LIBRARY, SETUP_LIBRARY));
+    ASSERT_TRUE(Replace(example, EXAMPLE_DATABASE, database));
     std::string setup = box.Write("sqlite-datasource.ini", example);
 
     ProgramResult created = RunProgram(box, SQLITE3_PROGRAM,

@@ -9,12 +9,23 @@
 
 namespace fs = std::filesystem;
 
+std::string SparseSetup(const Sandbox& box, std::uintmax_t size, const std::string& head,
+                        const std::string& tail)
+{
+    std::string path = box.Write("setup.ini", head);
+    fs::resize_file(path, size - tail.size());
+    std::ofstream(path, std::ios::binary | std::ios::app) << tail;
+    return path;
+}
+
+namespace {
+
 // The setup file size limit, as README states it.
 const std::uintmax_t SIZE_LIMIT = 64 * 1024 * 1024;
 
 // Deterministic noise with every byte value, but never a line that reads
 // as a header or key of the setup file.
-static std::string Noise(size_t length)
+std::string Noise(size_t length)
 {
     std::string bytes(length, '\0');
     unsigned state = 12345;
@@ -27,7 +38,7 @@ static std::string Noise(size_t length)
     return bytes;
 }
 
-static std::string Utf16(const std::string& ascii, bool byteOrderMark)
+std::string Utf16(const std::string& ascii, bool byteOrderMark)
 {
     std::string bytes = byteOrderMark ? "\xFF\xFE" : "";
     for (char c : ascii)
@@ -35,23 +46,14 @@ static std::string Utf16(const std::string& ascii, bool byteOrderMark)
     return bytes;
 }
 
-std::string SparseSetup(const Sandbox& box, std::uintmax_t size, const std::string& head,
-                        const std::string& tail)
-{
-    std::string path = box.Write("setup.ini", head);
-    fs::resize_file(path, size - tail.size());
-    std::ofstream(path, std::ios::binary | std::ios::app) << tail;
-    return path;
-}
-
-static std::string Setup(const Sandbox& box, const std::string& text)
+std::string Setup(const Sandbox& box, const std::string& text)
 {
     return box.Write("setup.ini", text);
 }
 
 // A path of exactly `length` characters, through folders that keep each
 // name within the file system's limit, naming a file with one driver.
-static std::string PathOfLength(const Sandbox& box, size_t length, bool create)
+std::string PathOfLength(const Sandbox& box, size_t length, bool create)
 {
     std::string folder = box.Dir().string() + "/";
     std::string path = folder;
@@ -67,10 +69,12 @@ static std::string PathOfLength(const Sandbox& box, size_t length, bool create)
 }
 
 // A call as the fake records it, cut after its first quoted argument.
-static std::string Driver(int n, const std::string& spec)
+std::string Driver(int n, const std::string& spec)
 {
     return "SQLInstallDriverEx#" + std::to_string(n) + " spec=\"" + spec + "\"";
 }
+
+}  // namespace
 
 const std::vector<BadInput> BAD_INPUTS = {
     {"binary file", [](const Sandbox& box) { return Setup(box, Noise(64 * 1024)); }, {}, true},

@@ -45,12 +45,16 @@ std::string ReadText(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-static std::string Trim(std::string text)
+namespace {
+
+std::string Trim(std::string text)
 {
     text.erase(0, text.find_first_not_of(' '));
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
 }
+
+}  // namespace
 
 IniSections ReadIni(const fs::path& path)
 {
@@ -76,8 +80,10 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
     return FinishProgram(StartProgram(box, program, arguments, settings));
 }
 
+namespace {
+
 // Both ends of a pipe, the reading one closed: every write fails with EPIPE.
-static int ClosedPipe(void)
+int ClosedPipe(void)
 {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0)
@@ -85,6 +91,8 @@ static int ClosedPipe(void)
     close(ends[0]);
     return ends[1];
 }
+
+}  // namespace
 
 StartedProgram StartProgram(const Sandbox& box, const std::string& program,
                             const std::vector<std::string>& arguments,
