@@ -30,7 +30,7 @@ extern char** environ;
 
 namespace {
 
-const int STARTUP_RUNS = 51;
+const int STARTUP_RUNS = 101;
 std::string Base;
 
 struct Run {
@@ -171,7 +171,7 @@ void PrintRow(const std::string& figure, double measured, const std::string& bas
     char verdict[48] = "-";
     if (goal > 0)
         std::snprintf(verdict, sizeof verdict, "at most %.2fx: %s", goal, ratio <= goal ? "met" : "MISSED");
-    std::printf("| %s | %.*f %s | %.*f %s, %s | %.2fx | %s |\n", figure.c_str(), measured < 10 ? 2 : 1,
+    std::printf("| %s | %.*f %s | %.*f %s, %s | %.3fx | %s |\n", figure.c_str(), measured < 10 ? 2 : 1,
                 measured, unit, base < 10 ? 2 : 1, base, unit, baseline.c_str(), ratio, verdict);
 }
 
