@@ -60,7 +60,7 @@ TEST(RunSafety, ClosedPipeDoesNotEndTheRun)
         box, VELLORAN_PROGRAM, {box.Write("setup.ini", setup)},
         {"LD_LIBRARY_PATH=" FAKE_INSTALLER_DIR, "VELLORAN_FAKE_LOG=" + log.string(),
          "VELLORAN_FAKE_FAIL=SQLInstallTranslatorEx#*"},
-        "run", ProgramOutput::ClosedPipe);
+        "run", ProgramOutput::CLOSED_PIPE);
     EXPECT_EQ(FinishProgram(run).exitCode, 0);
     EXPECT_EQ(CountOf(ReadText(log), "\nSQLInstallDriverEx#"), 100u);
 }

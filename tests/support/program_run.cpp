@@ -142,7 +142,7 @@ StartedProgram StartProgram(const Sandbox& box, const std::string& program,
     fs::path outputPath = box.Dir() / (runName + ".stdout");
     fs::path errorPath = box.Dir() / (runName + ".stderr");
     int output, errors;
-    if (outputTo == ProgramOutput::ClosedPipe) {
+    if (outputTo == ProgramOutput::CLOSED_PIPE) {
         output = ClosedPipe();
         errors = dup(output);
     } else {

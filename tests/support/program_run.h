@@ -43,7 +43,7 @@ ProgramResult RunProgram(const Sandbox& box, const std::string& program,
 
 // Where a started program's standard output and error go: files named after
 // the run, or a pipe whose reader is already gone.
-enum class ProgramOutput { Files, ClosedPipe };
+enum class ProgramOutput { FILES, CLOSED_PIPE };
 
 // A program started in the background, as RunProgram runs it.
 struct StartedProgram {
@@ -54,7 +54,7 @@ StartedProgram StartProgram(const Sandbox& box, const std::string& program,
                             const std::vector<std::string>& arguments,
                             const std::vector<std::string>& settings,
                             const std::string& runName = "run",
-                            ProgramOutput outputTo = ProgramOutput::Files);
+                            ProgramOutput outputTo = ProgramOutput::FILES);
 // Waits for it to end.
 ProgramResult FinishProgram(const StartedProgram& started);
 
