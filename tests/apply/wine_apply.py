@@ -13,7 +13,6 @@ as well as Setup=: Wine 8 hands a request to the Driver= library.
 Standard library only; exits 77 (skipped) without wine.
 """
 import argparse
-import contextlib
 import json
 import os
 import shutil
@@ -24,37 +23,30 @@ import tempfile
 import unittest
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from wine import Wine  # noqa: E402
+
 SKIPPED = 77
 ARGS = None
 WINE = None
 
 
-class Prefix:
-    """A fresh Wine prefix, never the account's own; stopped and removed on close."""
+class Prefix(Wine):
+    """A fresh prefix in `root`, with Wine's own odbccp32.dll; removed on close."""
 
     def __init__(self, root):
+        super().__init__(root / "prefix", overrides="mscoree,mshtml=;odbccp32=b")
         self.root = root
-        self.path = root / "prefix"
-        self.env = {k: v for k, v in os.environ.items()
-                    if not k.startswith(("WINE", "VELLORAN_", "ODBC")) and k != "DISPLAY"}
-        self.env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=;odbccp32=b")
 
     def boot(self):
-        # No Mono or Gecko: their installers would wait for a click.
-        subprocess.run(["wineboot", "--init"], env=self.env, timeout=240,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-        self.server("-w")
-        shutil.copy(ARGS.setup_dll, self.path / "drive_c" / "windows" / "system32" / "velloran-setup.dll")
-
-    def server(self, *args):
-        with contextlib.suppress(subprocess.TimeoutExpired):
-            subprocess.run(["wineserver", *args], env=self.env, timeout=60,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not super().boot():
+            raise RuntimeError("wineboot failed in " + str(self.prefix))
+        shutil.copy(ARGS.setup_dll, self.prefix / "drive_c" / "windows" / "system32" / "velloran-setup.dll")
 
     def close(self):
-        if self.path.exists():
-            self.server("-k")
+        if self.prefix.exists():
+            self.stop()
         shutil.rmtree(self.root, ignore_errors=True)
 
 

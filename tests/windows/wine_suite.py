@@ -29,6 +29,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
+from wine import Wine  # noqa: E402
 from xvfb import xvfb  # noqa: E402
 
 SKIPPED = 77
@@ -59,31 +60,6 @@ def pe_machine(path):
 
 def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
-
-
-class Wine:
-    """Commands in one prefix, never the account's own."""
-
-    def __init__(self, prefix, display):
-        self.prefix = Path(prefix)
-        self.env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "VELLORAN_"))}
-        self.env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", DISPLAY=display)
-
-    def run(self, *args, env=None, timeout=60):
-        return subprocess.run(["wine", *args], env={**self.env, **(env or {})}, timeout=timeout,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-
-    def popen(self, *args, env):
-        return subprocess.Popen(["wine", *args], env={**self.env, **env}, text=True,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-
-    def server(self, *args, timeout=60):
-        subprocess.run(["wineserver", *args], env=self.env, timeout=timeout,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def stop(self):
-        with contextlib.suppress(subprocess.TimeoutExpired):
-            self.server("-k", timeout=30)
 
 
 def parse(lines):
@@ -563,11 +539,7 @@ def boot(session):
     with xvfb() as display:
         wine = Wine(session / "prefix", display)
         try:
-            # No Mono or Gecko: their installers would wait for a click.
-            wine.run("wineboot", "--init", env={"WINEDLLOVERRIDES": "mscoree,mshtml="},
-                     timeout=240)
-            with contextlib.suppress(subprocess.TimeoutExpired):
-                wine.server("-w", timeout=60)
+            wine.boot()
         finally:
             wine.stop()
 
