@@ -30,9 +30,7 @@ static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
     HMODULE library = LoadLibraryA("odbccp32.dll");
     BOOL result = FALSE;
     if (library != NULL) {
-        // Through void (*)(void): the cast from the generic address is meant.
-        Function function = reinterpret_cast<Function>(
-            reinterpret_cast<void (*)(void)>(GetProcAddress(library, functionName)));
+        Function function = InstallerFunction<Function>(library, functionName);
         result = function != NULL ? function(arguments...) : FALSE;
         if (function != NULL && !result && FailureHook != NULL)
             FailureHook(library);

@@ -12,8 +12,8 @@ static InstallerErrors* ErrorSink = NULL;
 static void FetchInstallerErrors(HMODULE library)
 {
     // A library without the function simply gives no detail.
-    InstallerErrorFunction function = reinterpret_cast<InstallerErrorFunction>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(library, "SQLInstallerError")));
+    InstallerErrorFunction function =
+        InstallerFunction<InstallerErrorFunction>(library, "SQLInstallerError");
     if (function == NULL)
         return;
     for (WORD record = 1; record <= INSTALLER_ERROR_RECORDS; ++record) {

@@ -2,6 +2,7 @@
 // functions, so they see what the installer sees: unixODBC's files on
 // Linux, the registry on Windows. Nothing here writes.
 #include "installer_queries.h"
+#include "odbc_install.h"
 
 typedef decltype(&SQLGetInstalledDrivers) GetInstalledDriversFunction;
 typedef decltype(&SQLGetPrivateProfileString) GetProfileStringFunction;
@@ -17,9 +18,7 @@ static const char MISSING_VALUE[] = "\n";
 template <typename Function>
 static Function Lookup(const LiveReader& reader, LPCSTR name)
 {
-    // Through void (*)(void): the cast from the generic address is meant.
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)(void)>(GetProcAddress(reader.library, name)));
+    return InstallerFunction<Function>(reader.library, name);
 }
 
 LiveReaderOpening OpenLiveReader(LiveReader& reader)

@@ -16,6 +16,16 @@ BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes);
 typedef void (*InstallerFailureHook)(HMODULE library);
 void SetInstallerFailureHook(InstallerFailureHook hook);
 
+// An installer function by name, as the pointer type of its declaration;
+// NULL when the library lacks it.
+template <typename Function>
+Function InstallerFunction(HMODULE library, LPCSTR name)
+{
+    // Through void (*)(void): the cast from the generic address is meant.
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(library, name)));
+}
+
 void InstallDriverManager(void);
 void InstallTranslators(void);
 void InstallDrivers(void);
