@@ -20,34 +20,35 @@ static JsonValue EntryJson(const EntryResult& entry)
     return item;
 }
 
-static JsonValue Header(const ApplyOptions& options)
+static JsonValue Document(const ApplyOptions& options, const RunResult& result)
 {
     JsonValue document;
     document["file"] = JsonText(options.file);
     document["mode"] = options.check ? "check" : "apply";
     document["view"] = OdbcViewName();
-    return document;
-}
-
-void PrintJsonResult(FILE* out, const ApplyOptions& options, const RunResult& result)
-{
-    JsonValue document = Header(options);
     document["changed"] = result.changed;
     document["failed"] = result.failed;
     document["entries"] = JsonValue::array();
     for (const EntryResult& entry : result.entries)
         document["entries"].push_back(EntryJson(entry));
+    return document;
+}
+
+static void Print(FILE* out, const JsonValue& document)
+{
     std::fputs(JsonDocument(document).c_str(), out);
     std::fflush(out);
 }
 
+void PrintJsonResult(FILE* out, const ApplyOptions& options, const RunResult& result)
+{
+    Print(out, Document(options, result));
+}
+
+// The same document with no entries, and why.
 void PrintJsonUnreadable(FILE* out, const ApplyOptions& options, const char* reason)
 {
-    JsonValue document = Header(options);
-    document["changed"] = false;
-    document["failed"] = 0;
-    document["entries"] = JsonValue::array();
+    JsonValue document = Document(options, RunResult{{}, 0, false});
     document["error"] = JsonText(reason);
-    std::fputs(JsonDocument(document).c_str(), out);
-    std::fflush(out);
+    Print(out, document);
 }
