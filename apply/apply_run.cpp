@@ -346,7 +346,6 @@ private:
 
 }  // namespace
 
-
 bool IsChange(LPCSTR outcome)
 {
     static const char* const changes[] = {"installed", "added", "configured", "removed",

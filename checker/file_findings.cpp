@@ -147,7 +147,6 @@ static void CheckKeys(const RawSection& section, const KnownSection& known, Find
     }
 }
 
-
 void FindFileFindings(const RawFile& file, Findings& findings)
 {
     for (const RawKey& key : file.sections[0].keys)

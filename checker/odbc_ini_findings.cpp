@@ -73,7 +73,6 @@ static bool IsDataSourceName(const std::string& element)
     return equals != std::string::npos && FoldName(element.substr(0, equals)) == "dsn";
 }
 
-
 void FindOdbcIniFindings(const SetupPlan& plan, const RawFile& file, Findings& findings)
 {
     for (const ComponentEntry& entry : plan.drivers.entries) {

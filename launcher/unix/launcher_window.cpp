@@ -10,11 +10,11 @@
 
 #include <chrono>
 
-namespace {
-
 // A window manager that keeps the window unmapped never has it painted;
 // the run must not wait for that forever.
-const std::chrono::seconds FIRST_PAINT_PATIENCE(5);
+static const std::chrono::seconds FIRST_PAINT_PATIENCE(5);
+
+namespace {
 
 class LauncherWindow : public Fl_Window {
 public:
@@ -62,9 +62,11 @@ private:
     bool painted_ = false;
 };
 
+}  // namespace
+
 // FLTK's own hints leave the decorations to the window manager; ours ask
 // for a title bar that can only move the window: no close box, menu or sizing.
-void AskForTitleBarOnly(Window window)
+static void AskForTitleBarOnly(Window window)
 {
     enum { FUNCTIONS_FIELD = 1, DECORATIONS_FIELD = 2, MOVE_FUNCTION = 4, TITLE_DECORATION = 8 };
     long hints[5] = {FUNCTIONS_FIELD | DECORATIONS_FIELD, MOVE_FUNCTION, TITLE_DECORATION, 0, 0};
@@ -75,7 +77,7 @@ void AskForTitleBarOnly(Window window)
 
 // FLTK asks for static gravity, which puts the client area at the position;
 // north-west gravity puts the frame's outer corner there instead.
-void PlaceFrameCorner(Window window, int x, int y)
+static void PlaceFrameCorner(Window window, int x, int y)
 {
     XSizeHints* hints = XAllocSizeHints();
     long supplied = 0;
@@ -89,8 +91,6 @@ void PlaceFrameCorner(Window window, int x, int y)
     // FLTK pulls a window partly off screen back onto it; the rule does not.
     XMoveWindow(fl_display, window, x, y);
 }
-
-}  // namespace
 
 bool OpenLauncherDisplay(void)
 {

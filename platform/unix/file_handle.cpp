@@ -50,7 +50,6 @@ static bool Stat(HANDLE file, struct stat& info)
     return false;
 }
 
-
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE)
 {
     if (name == NULL || access != GENERIC_READ || disposition != OPEN_EXISTING) {

@@ -324,7 +324,6 @@ static DWORD CopyValue(std::string_view text, bool unquote, LPSTR buffer, DWORD 
     return static_cast<DWORD>(copied);
 }
 
-
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR fileName)
 {

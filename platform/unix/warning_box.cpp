@@ -52,12 +52,12 @@ private:
     const char* text_;
 };
 
-void CloseBox(Fl_Widget* button, void*)
+}  // namespace
+
+static void CloseBox(Fl_Widget* button, void*)
 {
     button->window()->hide();
 }
-
-}  // namespace
 
 void ShowWarningBox(const char* caption, const char* text)
 {

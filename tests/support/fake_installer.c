@@ -221,7 +221,6 @@ FAKE_EXPORT BOOL INSTAPI SQLConfigDataSource(HWND parent, WORD request, LPCSTR d
     return EndCall(log, !ShouldFail("SQLConfigDataSource", number));
 }
 
-
 FAKE_EXPORT SQLRETURN INSTAPI SQLInstallerError(WORD record, DWORD* code, LPSTR message,
                                                WORD messageMax, WORD* messageLength)
 {
