@@ -1,0 +1,84 @@
+// The one rule for what is secret. A key is secret when it is one of the
+// exact names below, or holds one of the fragments, compared without regard
+// to case; the README lists both tables with the reason for each row.
+#include "secret_keys.h"
+
+#include <algorithm>
+
+const char MASKED_VALUE[] = "********";
+
+// ODBC's own password keyword and credential keys of common drivers whose
+// names hold none of the fragments.
+static const char* const SECRET_NAMES[] = {
+    "PWD",                // ODBC's connection-string password
+    "ACCESSKEY",          // cloud drivers' access key (with a key id beside it)
+    "AUTHENTICATIONKEY",  // drivers that sign requests with a shared key
+    "ACCOUNTKEY",         // storage-account keys
+    "APIKEY",             // drivers of web services
+    "PRIVATEKEY",         // key-pair authentication given inline
+};
+
+// Fragments that mark a credential whatever the driver calls the rest.
+static const char* const SECRET_FRAGMENTS[] = {"PASSWORD", "PASSWD", "SECRET", "TOKEN"};
+
+static std::string FoldedTrimmed(const std::string& key)
+{
+    size_t first = key.find_first_not_of(" \t");
+    size_t last = key.find_last_not_of(" \t");
+    std::string folded = first == std::string::npos ? "" : key.substr(first, last - first + 1);
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return folded;
+}
+
+bool IsSecretKey(const std::string& key)
+{
+    std::string folded = FoldedTrimmed(key);
+    for (const char* name : SECRET_NAMES) {
+        if (folded == name)
+            return true;
+    }
+    for (const char* fragment : SECRET_FRAGMENTS) {
+        if (folded.find(fragment) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+std::string MaskedElement(const std::string& element)
+{
+    size_t equals = element.find('=');
+    if (equals == std::string::npos || !IsSecretKey(element.substr(0, equals)))
+        return element;
+    return element.substr(0, equals + 1) + MASKED_VALUE;
+}
+
+std::vector<std::string> SecretValues(const std::vector<std::string>& elements)
+{
+    std::vector<std::string> secrets;
+    for (const std::string& element : elements) {
+        size_t equals = element.find('=');
+        if (equals != std::string::npos && IsSecretKey(element.substr(0, equals)))
+            secrets.push_back(element.substr(equals + 1));
+    }
+    return secrets;
+}
+
+std::string MaskSecretsIn(const std::string& text, const std::vector<std::string>& secrets)
+{
+    std::string masked = text;
+    // Longest first, so a secret that holds another is masked whole.
+    std::vector<std::string> ordered = secrets;
+    std::sort(ordered.begin(), ordered.end(),
+              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+    for (const std::string& secret : ordered) {
+        if (secret.empty())
+            continue;
+        for (size_t at = masked.find(secret); at != std::string::npos;
+             at = masked.find(secret, at + sizeof MASKED_VALUE - 1))
+            masked.replace(at, secret.size(), MASKED_VALUE);
+    }
+    return masked;
+}

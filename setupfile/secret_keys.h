@@ -1,0 +1,25 @@
+// Which attribute values are secrets, and how they are shown: every program
+// that prints a value from a setup file or the ODBC configuration masks a
+// secret one, whatever the output format.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What a secret value is shown as, whatever its length.
+extern const char MASKED_VALUE[];
+
+// Whether an attribute key names a secret (blanks around it and case do not
+// matter).
+bool IsSecretKey(const std::string& key);
+
+// "key=value" with the value masked when the key is secret; anything else
+// unchanged.
+std::string MaskedElement(const std::string& element);
+
+// The values of the secret keys among "key=value" elements.
+std::vector<std::string> SecretValues(const std::vector<std::string>& elements);
+
+// Text with every occurrence of each non-empty secret masked, for messages
+// that may echo an attribute (an installer's error detail, a quoted list).
+std::string MaskSecretsIn(const std::string& text, const std::vector<std::string>& secrets);
