@@ -1,14 +1,15 @@
 // velloran-apply: the run of velloran for deployment tools. The same
-// entries in the same order give the same installer calls; what it adds is
-// the result of each entry, the installer's error detail, a check of the
-// live configuration, and re-runs that leave what is in place alone.
+// entries in the same order give the same installer calls, but for entries
+// the installer cannot store as asked, which are refused; what it adds is
+// the result of each entry, read back from the configuration after the
+// run, the installer's error detail, the changes made key by key, and
+// re-runs that leave what is in place alone.
 #pragma once
 
 #include "installer_queries.h"
 #include "setup_file.h"
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,10 @@ struct ApplyOptions {
     bool skipUnchanged;
     bool json;
     bool quiet;
-    const char* log;   // NULL without --log
-    const char* file;  // the setup file as given
+    bool list;             // --list: the configuration as it is
+    const char* log;       // NULL without --log
+    const char* file;      // the setup file as given
+    DWORD waitSeconds;     // for another run's lock
 };
 
 // false (with the usage printed) when the arguments are wrong.
@@ -28,6 +31,16 @@ bool ParseApplyArguments(int argc, char** argv, ApplyOptions& options);
 // true, with the answer printed, when an option before any "--" is --help
 // or --version; nothing else is then done.
 bool AnswerInformationOption(int argc, char** argv);
+
+// One key the run changed (or, checking, would change); a missing side is
+// absent. Secret values are masked already.
+struct KeyChange {
+    std::string key;
+    bool hadBefore;
+    std::string before;
+    bool hasAfter;
+    std::string after;
+};
 
 struct EntryResult {
     LPCSTR phase;      // "manager", "translator", "driver" or "datasource"
@@ -40,20 +53,28 @@ struct EntryResult {
     // Applied: installed, added, configured, removed, unchanged or failed.
     // Checked: install, add, configure, remove, unchanged or fail.
     LPCSTR outcome;
-    InstallerErrors errors;
+    InstallerErrors errors;  // the installer's, or velloran-apply's own (code 0)
+    std::vector<KeyChange> changes;
+};
+
+// A section the run did not ask to change that changed or vanished.
+struct LostSection {
+    std::string place;
+    std::string section;
 };
 
 struct RunResult {
     std::vector<EntryResult> entries;
     int failed;
     bool changed;
+    std::vector<LostSection> lost;
+    LPCSTR interrupted;  // the signal's name when one ended the run, else NULL
+    ConfigurationLocking locking;  // LOCK_TAKEN, or why no entry was run
+    std::string stopped;           // the lock's problem, when not taken
 };
 
-// Each entry as soon as its outcome is known, so a long run shows progress.
-typedef std::function<void(const EntryResult&)> EntryReporter;
-
 // The run over the setup file in SetupFilePath.
-void RunApply(const ApplyOptions& options, const EntryReporter& report, RunResult& result);
+void RunApply(const ApplyOptions& options, RunResult& result);
 
 // Whether an outcome is a change (done or planned).
 bool IsChange(LPCSTR outcome);
@@ -64,17 +85,31 @@ struct TextOutput {
     FILE* out;   // NULL with --json
     bool quiet;
     FILE* log;   // NULL without a log
+    bool logFailed;
 };
-// Opens the log for appending; reports on stderr and gives NULL when it
-// cannot be written.
-FILE* OpenApplyLog(const char* path);
-void PrintEntryLine(const TextOutput& text, const EntryResult& entry);
-void PrintSummaryLine(const TextOutput& text, const ApplyOptions& options,
-                      const RunResult& result);
-void PrintUnreadableLine(const TextOutput& text, const char* path, const char* reason);
+// Opens the log for appending, without waiting: only a regular file, or a
+// new one. NULL, with the reason, otherwise.
+FILE* OpenApplyLog(const char* path, std::string& reason);
+void PrintEntryLine(TextOutput& text, const EntryResult& entry);
+void PrintLostLine(TextOutput& text, const LostSection& lost);
+void PrintSummaryLine(TextOutput& text, const ApplyOptions& options, const RunResult& result);
+void PrintProblemLine(TextOutput& text, const char* path, const std::string& problem);
 
 void PrintJsonResult(FILE* out, const ApplyOptions& options, const RunResult& result);
-void PrintJsonUnreadable(FILE* out, const ApplyOptions& options, const char* reason);
+void PrintJsonProblem(FILE* out, const ApplyOptions& options, const std::string& problem);
+
+// --list: the configuration as it is, secrets masked. false when it cannot
+// be read.
+bool PrintConfigurationList(FILE* out, bool json, std::string& problem);
+
+// Control bytes as \xNN, so a setup file cannot drive the terminal.
+std::string Printable(const std::string& text);
 
 // Not Win32: a reader that goes away must not end the run.
 void IgnoreClosedOutput(void);
+// Not Win32: SIGTERM, SIGINT and SIGHUP are noted, not obeyed, so the run
+// can report before it ends; the name of the first one caught, or NULL.
+void CatchStopSignals(void);
+LPCSTR CaughtStopSignal(void);
+// Ends the process as the caught signal would have.
+void EndByCaughtSignal(void);

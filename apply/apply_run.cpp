@@ -1,147 +1,43 @@
 // The run: velloran's four phases over the setup file, read by the same
-// code, each entry's call made through the same binding, with its outcome
-// and the installer's error detail kept. With --skip-unchanged or --check,
-// each entry is first compared with the live configuration, read through
-// the installer with the library loaded once per entry and released before
-// the entry's own call.
+// code, each entry's call made through the same binding. The configuration
+// is read once before the run; a store is read again only when an entry
+// needs a section that an earlier call of this run touched, and once more
+// after the last call. Each call's result is taken from what that reading
+// finds, not from the installer's word, and every section the run did not
+// ask to change is checked for loss.
 #include "apply.h"
 #include "odbc_install.h"
+#include "secret_keys.h"
+#include "stored_form.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
-#include <utility>
 
 namespace {
 
-typedef std::vector<std::string> Elements;
-
-// A data source as the view holds it, compared with an entry.
-struct DataSourceState {
-    bool exists;
-    bool inPlace;  // exists, bound to the entry's driver, every attribute as given
-};
+const char DRIVER_LIST[] = "ODBC Drivers";
+const char TRANSLATOR_LIST[] = "ODBC Translators";
+const char DATA_SOURCE_LIST[] = "ODBC Data Sources";
+const char USAGE_COUNT[] = "UsageCount";
+const char SUCCESS_BUT[] = "the installer reported success, but ";
 
 enum DataSourceAction { ADD, CONFIGURE, REMOVE };
+enum Expectation { HOLDS_COMPONENT, HOLDS_DATA_SOURCE, ABSENT };
 
-}  // namespace
+// A call that succeeded, waiting for the next reading of its store.
+struct Pending {
+    size_t entry;
+    ConfigurationStore store;
+    std::string section;
+    Expectation expectation;
+    StoredPairs pairs;
+    std::string driver;
+    bool hadBefore;
+    ConfigurationSection before;
+};
 
-const char ODBCINST_INI[] = "ODBCINST.INI";
-const char ODBC_INI[] = "ODBC.INI";
-
-static Elements SplitList(LPCSTR list)
-{
-    Elements elements;
-    for (LPCSTR element = list; *element != '\0'; element += std::strlen(element) + 1)
-        elements.push_back(element);
-    return elements;
-}
-
-// Names and keywords match without regard to ASCII case, as the installer
-// matches them.
-static std::string Folded(const std::string& text)
-{
-    std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return folded;
-}
-
-static bool SameName(const std::string& a, const std::string& b)
-{
-    return Folded(a) == Folded(b);
-}
-
-// "keyword=value"; false for an element that is not a pair.
-static bool SplitPair(const std::string& element, std::string& key, std::string& value)
-{
-    size_t equals = element.find('=');
-    if (equals == std::string::npos || equals == 0)
-        return false;
-    key = element.substr(0, equals);
-    value = element.substr(equals + 1);
-    return true;
-}
-
-// The data source an attribute list names: its first DSN= value.
-static std::string DataSourceName(const Elements& attributes)
-{
-    std::string key, value;
-    for (const std::string& element : attributes) {
-        if (SplitPair(element, key, value) && SameName(key, "DSN"))
-            return value;
-    }
-    return "";
-}
-
-static bool DriverListed(const LiveReader& reader, const std::string& name, bool& listed)
-{
-    std::vector<std::string> drivers;
-    if (!ReadInstalledDrivers(reader, drivers))
-        return false;
-    listed = false;
-    for (const std::string& driver : drivers)
-        listed = listed || SameName(driver, name);
-    return true;
-}
-
-// Every keyword=value element from `first` on is stored in the section with
-// the same value; the keywords in `ignored` are not compared.
-static bool PairsInPlace(const LiveReader& reader, LPCSTR file, const std::string& section,
-                         const Elements& elements, size_t first, const std::set<std::string>& ignored)
-{
-    std::string key, value, stored;
-    for (size_t i = first; i < elements.size(); ++i) {
-        if (!SplitPair(elements[i], key, value))
-            return false;
-        if (ignored.count(Folded(key)) > 0)
-            continue;
-        if (!ReadLiveValue(reader, file, section.c_str(), key.c_str(), stored) || stored != value)
-            return false;
-    }
-    return true;
-}
-
-static bool ComponentInPlace(const LiveReader& reader, bool driver, const Elements& spec)
-{
-    if (spec.empty() || spec[0].empty())
-        return false;
-    bool installed = false;
-    std::string marker;
-    if (driver) {
-        if (!DriverListed(reader, spec[0], installed))
-            return false;
-    } else {
-        installed = ReadLiveValue(reader, ODBCINST_INI, "ODBC Translators", spec[0].c_str(), marker);
-    }
-    return installed && PairsInPlace(reader, ODBCINST_INI, spec[0], spec, 1, {"USAGECOUNT"});
-}
-
-static DataSourceState ReadDataSourceState(const LiveReader& reader, const std::string& dsn,
-                                           const std::string& driver, const Elements& attributes)
-{
-    DataSourceState state = {false, false};
-    if (dsn.empty())
-        return state;
-    state.exists = LiveSectionExists(reader, ODBC_INI, dsn.c_str());
-    if (!state.exists)
-        return state;
-    // Windows lists the driver's name under "ODBC Data Sources" and keeps
-    // its file in the section; unixODBC keeps the name in the section.
-    std::string listed, bound;
-    bool boundHere = (ReadLiveValue(reader, ODBC_INI, "ODBC Data Sources", dsn.c_str(), listed) &&
-                      SameName(listed, driver)) ||
-                     (ReadLiveValue(reader, ODBC_INI, dsn.c_str(), "Driver", bound) &&
-                      SameName(bound, driver));
-    // The name is the section, and the driver is the one bound above.
-    state.inPlace = boundHere &&
-                    PairsInPlace(reader, ODBC_INI, dsn, attributes, 0, {"DSN", "DRIVER"});
-    return state;
-}
-
-static DataSourceAction ActionOf(WORD request)
+DataSourceAction ActionOf(WORD request)
 {
     switch (request) {
     case ODBC_CONFIG_DSN:
@@ -155,19 +51,73 @@ static DataSourceAction ActionOf(WORD request)
     }
 }
 
-static UWORD ViewOf(WORD request)
+ConfigurationStore StoreOf(WORD request)
 {
-    return request >= ODBC_ADD_SYS_DSN ? ODBC_SYSTEM_DSN : ODBC_USER_DSN;
+    return request >= ODBC_ADD_SYS_DSN ? SYSTEM_DATA_SOURCE_STORE : USER_DATA_SOURCE_STORE;
 }
 
-namespace {
+// The data source an attribute list names: its first DSN= value.
+std::string DataSourceName(const Elements& attributes)
+{
+    for (const std::string& element : attributes) {
+        size_t equals = element.find('=');
+        if (equals != std::string::npos && SameFolded(Trimmed(element.substr(0, equals)), "DSN"))
+            return element.substr(equals + 1);
+    }
+    return "";
+}
+
+std::vector<KeyChange> ChangesBetween(const ConfigurationSection* before,
+                                      const ConfigurationSection* after)
+{
+    std::vector<KeyChange> changes;
+    auto shown = [](const std::string& key, const std::string& value) {
+        return IsSecretKey(key) ? std::string(MASKED_VALUE) : value;
+    };
+    if (after != NULL) {
+        for (const auto& value : after->values) {
+            const std::string* old = before != NULL ? FindValue(*before, value.first) : NULL;
+            if (FindValue(*after, value.first) != &value.second)
+                continue;  // a repeat: the installer reads the first
+            if (old == NULL)
+                changes.push_back({value.first, false, "", true, shown(value.first, value.second)});
+            else if (*old != value.second)
+                changes.push_back({value.first, true, shown(value.first, *old), true,
+                                   shown(value.first, value.second)});
+        }
+    }
+    if (before != NULL) {
+        for (const auto& value : before->values) {
+            if (FindValue(*before, value.first) == &value.second &&
+                (after == NULL || FindValue(*after, value.first) == NULL))
+                changes.push_back({value.first, true, shown(value.first, value.second), false, ""});
+        }
+    }
+    return changes;
+}
 
 class Run {
 public:
-    Run(const ApplyOptions& options, const EntryReporter& report, RunResult& result)
-        : options_(options), report_(report), result_(result)
+    Run(const ApplyOptions& options, RunResult& result) : options_(options), result_(result)
     {
-        result_ = RunResult{{}, 0, false};
+        result_ = RunResult{{}, 0, false, {}, NULL, LOCK_TAKEN, ""};
+        HMODULE library = LoadLibraryA("odbccp32.dll");
+        libraryMissing_ = library == NULL;
+        if (library != NULL)
+            FreeLibrary(library);
+        for (int s = 0; s < STORE_COUNT; ++s) {
+            ReadConfigurationStore(static_cast<ConfigurationStore>(s), current_[s]);
+            initial_[s] = current_[s];
+            stale_[s] = called_[s] = false;
+        }
+        readable_ = current_[DRIVER_STORE].read && current_[SYSTEM_DATA_SOURCE_STORE].read &&
+                    current_[USER_DATA_SOURCE_STORE].read;
+    }
+
+    bool Interrupted(void)
+    {
+        result_.interrupted = CaughtStopSignal();
+        return result_.interrupted != NULL;
     }
 
     void DriverManager(void)
@@ -175,40 +125,52 @@ public:
         if (!ReadInstallManagerSetting())
             return;
         EntryResult entry = NewEntry("manager", 1, INSTALL_KEY, "ODBC driver manager");
-        if (options_.check) {
-            // Never in place: it is always called when asked for.
-            entry.outcome = LibraryMissing() ? "fail" : "install";
-        } else {
+        // Never in place: it is always called when asked for.
+        if (options_.check)
+            entry.outcome = libraryMissing_ ? "fail" : "install";
+        else
             Call(entry, [] { return OdbcInstallDriverManager(); }, "installed");
-        }
         Finish(entry);
     }
 
-    void Components(LPCSTR phase, LPCSTR section, LPCSTR keyFormat, BOOL (*install)(LPCSTR))
+    void Components(LPCSTR phase, LPCSTR section, LPCSTR keyFormat, LPCSTR list,
+                    BOOL (*install)(LPCSTR))
     {
-        bool driver = std::strcmp(phase, "driver") == 0;
         char value[ATTRIBUTE_LIST_SIZE];
-        for (int n = 1; ReadComponentEntry(section, keyFormat, n, value); ++n) {
+        for (int n = 1; !Interrupted() && ReadComponentEntry(section, keyFormat, n, value); ++n) {
             Elements spec = SplitList(value);
+            std::string name = spec.empty() ? "" : spec[0];
             char key[LIST_KEY_SIZE];
             FormatListKey(key, keyFormat, n);
-            EntryResult entry = NewEntry(phase, n, key, spec.empty() ? "" : spec[0]);
-            // A check cannot see what an earlier entry of the file will install.
-            bool earlier = driver && !spec.empty() && !driversInFile_.insert(Folded(spec[0])).second;
-            if (options_.check || options_.skipUnchanged) {
-                LiveReader reader;
-                LiveReaderOpening opening = OpenLiveReader(reader);
-                bool inPlace = opening == LIVE_READER_OPEN && !(options_.check && earlier) &&
-                               ComponentInPlace(reader, driver, spec);
-                CloseLiveReader(reader);
-                if (options_.check)
-                    entry.outcome = inPlace ? "unchanged"
-                                    : opening == LIVE_READER_NO_LIBRARY ? "fail" : "install";
-                else if (inPlace)
-                    entry.outcome = "unchanged";
+            EntryResult entry = NewEntry(phase, n, key, name);
+            secrets_ = SecretValues(spec);
+            StoredPairs pairs = StoredPairsOf(spec, 1);
+            if (Refused(entry, phase, name, "")) {
+                Finish(entry);
+                continue;
             }
-            if (!options_.check && entry.outcome == NULL)
-                Call(entry, [&] { return install(value); }, "installed");
+            const ConfigurationSection* found = name.empty() ? NULL : Current(DRIVER_STORE, name);
+            ConfigurationSection before = found != NULL ? *found : ConfigurationSection{name, {}};
+            bool inPlace = readable_ && found != NULL &&
+                           DifferenceFrom(*found, pairs, {Folded(USAGE_COUNT)}).empty();
+            if (options_.check && libraryMissing_) {
+                Fail(entry, "the installer library cannot be loaded");
+            } else if (options_.check) {
+                entry.outcome = options_.skipUnchanged && inPlace ? "unchanged" : "install";
+                if (!name.empty())
+                    Predict(entry, DRIVER_STORE, found, [&](ConfigurationSection& after) {
+                        if (INSTALL_REPLACES_SECTION && std::string(entry.outcome) == "install")
+                            KeepOnly(after, USAGE_COUNT);
+                        SetPairs(after, pairs, {Folded(USAGE_COUNT)});
+                        if (std::string(entry.outcome) == "install")
+                            CountOneMoreUse(after);
+                    });
+            } else if (options_.skipUnchanged && inPlace) {
+                entry.outcome = "unchanged";
+            } else if (Call(entry, [&] { return install(value); }, "installed") && !name.empty()) {
+                Touched(DRIVER_STORE, {name, list});
+                Expect(entry, DRIVER_STORE, name, HOLDS_COMPONENT, pairs, "", found != NULL, before);
+            }
             Finish(entry);
         }
     }
@@ -218,7 +180,7 @@ public:
         char driver[DRIVER_NAME_SIZE];
         char attributes[ATTRIBUTE_LIST_SIZE];
         char keyword[REQUEST_KEYWORD_SIZE];
-        for (int n = 1; ReadDataSourceEntry(n, driver, attributes, keyword); ++n) {
+        for (int n = 1; !Interrupted() && ReadDataSourceEntry(n, driver, attributes, keyword); ++n) {
             WORD request = MapRequestKeyword(keyword);
             Elements list = SplitList(attributes);
             std::string dsn = DataSourceName(list);
@@ -228,120 +190,329 @@ public:
             entry.hasRequest = true;
             entry.keyword = keyword;
             entry.request = request;
-            DataSourceAction action = ActionOf(request);
-            // Adding a data source that exists replaces it: a change of its
-            // configuration, which only a read of the live state can tell.
-            bool exists = false;
-            if (options_.check)
-                entry.outcome = Plan(action, ViewOf(request), dsn, driver, list, entry.errors);
-            else if (options_.skipUnchanged && InPlace(action, ViewOf(request), dsn, driver, list, exists))
-                entry.outcome = "unchanged";
-            if (!options_.check && entry.outcome == NULL) {
-                LPCSTR done = action == ADD ? (exists ? "configured" : "added")
-                              : action == CONFIGURE ? "configured" : "removed";
-                Call(entry, [&] { return OdbcConfigDataSource(request, driver, attributes); }, done);
-            }
+            secrets_ = SecretValues(list);
+            ConfigurationStore store = StoreOf(request);
+            if (!Refused(entry, store == SYSTEM_DATA_SOURCE_STORE ? "system data source"
+                                                                  : "user data source",
+                         dsn, driver))
+                DataSource(entry, ActionOf(request), store, dsn, driver, list, attributes);
             Finish(entry);
         }
     }
 
+    // The last reading: every store a call may have changed, each entry's
+    // result from it, and every section nobody asked to change compared with
+    // the first reading.
+    void ReadBack(void)
+    {
+        for (int s = 0; s < STORE_COUNT; ++s) {
+            if (!called_[s])
+                continue;
+            Reread(static_cast<ConfigurationStore>(s));
+            if (!current_[s].read || !initial_[s].read)
+                continue;
+            std::set<std::string> seen;
+            for (const ConfigurationSection& section : initial_[s].sections) {
+                std::string folded = Folded(section.name);
+                if (asked_[s].count(folded) > 0 || !seen.insert(folded).second)
+                    continue;
+                const ConfigurationSection* now = FindSection(current_[s], section.name);
+                if (now == NULL || now->values != section.values)
+                    result_.lost.push_back({current_[s].place, section.name});
+            }
+        }
+        for (const EntryResult& entry : result_.entries) {
+            result_.failed += IsFailure(entry.outcome) ? 1 : 0;
+            result_.changed = result_.changed || IsChange(entry.outcome);
+        }
+    }
+
+    bool ReadBackPossible(void) const { return readable_; }
+
 private:
     EntryResult NewEntry(LPCSTR phase, int index, const std::string& key, const std::string& name)
     {
-        return EntryResult{phase, index, key, name, false, "", 0, NULL, {}};
+        return EntryResult{phase, index, key, name, false, "", 0, NULL, {}, {}};
+    }
+
+    void Fail(EntryResult& entry, const std::string& reason)
+    {
+        entry.outcome = options_.check ? "fail" : "failed";
+        entry.errors.push_back({0, MaskSecretsIn(reason, secrets_)});
+    }
+
+    // What the installer cannot store as asked: a name it trims, and a name
+    // that an earlier entry gave in another case, which the installer takes
+    // for the same one.
+    bool Refused(EntryResult& entry, const std::string& group, const std::string& name,
+                 const std::string& driver)
+    {
+        if (HasOuterBlanks(name) || HasOuterBlanks(driver)) {
+            Fail(entry, "the name '" + (HasOuterBlanks(name) ? name : driver) +
+                            "' has a blank at its start or end, which the installer trims: "
+                            "remove the blank");
+            return true;
+        }
+        if (name.empty())
+            return false;
+        auto earlier = names_[group].emplace(Folded(name), name).first;
+        if (earlier->second != name) {
+            Fail(entry, "an earlier " + group + " is named '" + earlier->second +
+                            "', which the installer takes for the same name: write it the same way");
+            return true;
+        }
+        return false;
     }
 
     template <typename Installer>
-    void Call(EntryResult& entry, Installer install, LPCSTR done)
+    bool Call(EntryResult& entry, Installer install, LPCSTR done)
     {
         CollectInstallerErrors(&entry.errors);
         bool succeeded = install() != FALSE;
         CollectInstallerErrors(NULL);
+        for (InstallerError& error : entry.errors)
+            error.message = MaskSecretsIn(error.message, secrets_);
         entry.outcome = succeeded ? done : "failed";
+        return succeeded;
     }
 
-    void Finish(EntryResult& entry)
+    void Finish(EntryResult& entry) { result_.entries.push_back(entry); }
+
+    // A section as the installer holds it now, read again first when a call
+    // of this run may have changed it.
+    const ConfigurationSection* Current(ConfigurationStore store, const std::string& name)
     {
-        if (IsFailure(entry.outcome))
-            ++result_.failed;
-        if (IsChange(entry.outcome))
-            result_.changed = true;
-        result_.entries.push_back(entry);
-        report_(result_.entries.back());
+        if (stale_[store] && touched_[store].count(Folded(name)) > 0)
+            Reread(store);
+        return FindSection(current_[store], name);
     }
 
-    bool LibraryMissing(void)
+    void Reread(ConfigurationStore store)
     {
-        LiveReader reader;
-        LiveReaderOpening opening = OpenLiveReader(reader);
-        CloseLiveReader(reader);
-        return opening == LIVE_READER_NO_LIBRARY;
+        ReadConfigurationStore(store, current_[store]);
+        stale_[store] = false;
+        touched_[store].clear();
+        // Taken out first: verifying may read another store again.
+        std::vector<Pending> due, later;
+        for (Pending& pending : pending_)
+            (pending.store == store ? due : later).push_back(std::move(pending));
+        pending_ = std::move(later);
+        for (const Pending& pending : due)
+            Verify(pending);
     }
 
-    bool InPlace(DataSourceAction action, UWORD view, const std::string& dsn, LPCSTR driver,
-                 const Elements& attributes, bool& exists)
+    void Touched(ConfigurationStore store, std::initializer_list<std::string> sections)
     {
-        LiveReader reader;
-        bool inPlace = false;
-        if (OpenLiveReader(reader) == LIVE_READER_OPEN && SelectLiveView(reader, view)) {
-            DataSourceState state = ReadDataSourceState(reader, dsn, driver, attributes);
-            inPlace = action == REMOVE ? !dsn.empty() && !state.exists : state.inPlace;
-            exists = state.exists;
+        stale_[store] = called_[store] = true;
+        for (const std::string& section : sections) {
+            touched_[store].insert(Folded(section));
+            asked_[store].insert(Folded(section));
         }
-        CloseLiveReader(reader);
-        return inPlace;
     }
 
-    // What an apply would do, by the same rules, with the data sources and
-    // drivers of earlier entries taken into account where the live state
-    // cannot yet show them.
-    LPCSTR Plan(DataSourceAction action, UWORD view, const std::string& dsn, LPCSTR driver,
-                const Elements& attributes, InstallerErrors& findings)
+    void Expect(const EntryResult&, ConfigurationStore store, const std::string& section,
+                Expectation expectation, const StoredPairs& pairs, const std::string& driver,
+                bool hadBefore, const ConfigurationSection& before)
     {
-        LiveReader reader;
-        LiveReaderOpening opening = OpenLiveReader(reader);
-        DataSourceState state = {false, false};
-        bool viewRead = opening == LIVE_READER_OPEN && SelectLiveView(reader, view);
-        bool driverInstalled = true;
-        if (viewRead) {
-            state = ReadDataSourceState(reader, dsn, driver, attributes);
-            bool listed = false;
-            if (DriverListed(reader, driver, listed))
-                driverInstalled = listed || driversInFile_.count(Folded(driver)) > 0;
-        }
-        CloseLiveReader(reader);
-        if (opening == LIVE_READER_NO_LIBRARY)
-            return "fail";
+        if (!readable_)
+            return;  // nothing to compare with: the installer's word stands
+        pending_.push_back(Pending{result_.entries.size(), store, section, expectation, pairs,
+                                   driver, hadBefore, before});
+    }
 
-        auto earlier = dataSourcesInFile_.find(std::make_pair(view, Folded(dsn)));
-        bool touchedEarlier = !dsn.empty() && earlier != dataSourcesInFile_.end();
-        bool exists = touchedEarlier ? earlier->second : state.exists;
-        bool inPlace = viewRead && !touchedEarlier && state.inPlace;
-        LPCSTR outcome;
-        LPCSTR otherBuild = NULL;
-        if (action == ADD && !driverInstalled && DriverInOtherView(driver, &otherBuild))
-            // The classic mismatch: the driver is there, for applications of
-            // the other bitness only.
-            findings.push_back({ODBC_ERROR_COMPONENT_NOT_FOUND,
-                                std::string("driver '") + driver + "' is not installed in the " +
-                                    OdbcViewName() + " view but is in the other one: run the " +
-                                    otherBuild + " build"});
-        if (action == ADD)
-            outcome = inPlace ? "unchanged" : !driverInstalled ? "fail" : exists ? "configure" : "add";
-        else if (action == CONFIGURE)
-            outcome = inPlace ? "unchanged" : viewRead && !exists ? "fail" : "configure";
+    void Verify(const Pending& pending)
+    {
+        EntryResult& entry = result_.entries[pending.entry];
+        const ConfigurationFile& file = current_[pending.store];
+        const ConfigurationSection* after = FindSection(file, pending.section);
+        std::string missing;
+        if (!file.read)
+            missing = "the configuration cannot be read back: " + file.error;
+        else if (pending.expectation == ABSENT)
+            missing = after != NULL ? "it is still in " + file.place : "";
+        else if (after == NULL)
+            missing = "its section is missing from " + file.place;
+        else if (pending.expectation == HOLDS_DATA_SOURCE &&
+                 !BoundTo(*after, pending.store, pending.section, pending.driver))
+            missing = "it is not bound to driver '" + pending.driver + "'";
+        else if (pending.expectation == HOLDS_DATA_SOURCE)
+            missing = DifferenceFrom(*after, pending.pairs, {"DSN", "DRIVER"});
         else
-            outcome = viewRead && !dsn.empty() && !exists ? "unchanged" : "remove";
-        if (!dsn.empty() && std::strcmp(outcome, "fail") != 0 && action != CONFIGURE)
-            dataSourcesInFile_[std::make_pair(view, Folded(dsn))] = action == ADD;
-        return outcome;
+            missing = DifferenceFrom(*after, pending.pairs, {Folded(USAGE_COUNT)});
+        if (missing.empty() && pending.expectation == HOLDS_COMPONENT && pending.hadBefore &&
+            FindValue(pending.before, USAGE_COUNT) != NULL && FindValue(*after, USAGE_COUNT) == NULL)
+            missing = std::string(USAGE_COUNT) + " is missing";
+        if (!missing.empty()) {
+            entry.outcome = "failed";
+            entry.errors.push_back({0, std::string(SUCCESS_BUT) + missing});
+        }
+        if (file.read)
+            entry.changes = ChangesBetween(pending.hadBefore ? &pending.before : NULL, after);
+    }
+
+    // The driver a data source is bound to: the name Windows lists for it,
+    // else its Driver= value, a driver's name or its file.
+    std::string BoundDriver(const ConfigurationSection& section, ConfigurationStore store,
+                            const std::string& dsn)
+    {
+        const ConfigurationSection* listed = Current(store, DATA_SOURCE_LIST);
+        const std::string* name = listed != NULL ? FindValue(*listed, dsn) : NULL;
+        if (name != NULL)
+            return *name;
+        const std::string* bound = FindValue(section, "Driver");
+        return bound != NULL ? *bound : "";
+    }
+
+    bool BoundTo(const ConfigurationSection& section, ConfigurationStore store,
+                 const std::string& dsn, const std::string& driver)
+    {
+        std::string bound = BoundDriver(section, store, dsn);
+        if (SameFolded(bound, driver))
+            return true;
+        const ConfigurationSection* installed = Current(DRIVER_STORE, driver);
+        const std::string* file = installed != NULL ? FindValue(*installed, "Driver") : NULL;
+        return file != NULL && !bound.empty() && *file == bound;
+    }
+
+    // Check mode: the change an entry would make, kept in the configuration
+    // as read, so later entries of the file see it.
+    template <typename Change>
+    void Predict(EntryResult& entry, ConfigurationStore store, const ConfigurationSection* found,
+                 Change change)
+    {
+        ConfigurationSection after = found != NULL ? *found : ConfigurationSection{entry.name, {}};
+        change(after);
+        entry.changes = ChangesBetween(found, &after);
+        Replace(store, entry.name, &after);
+    }
+
+    void Replace(ConfigurationStore store, const std::string& name, const ConfigurationSection* section)
+    {
+        std::vector<ConfigurationSection>& sections = current_[store].sections;
+        for (size_t i = 0; i < sections.size(); ++i) {
+            if (SameFolded(sections[i].name, name)) {
+                if (section != NULL)
+                    sections[i] = *section;
+                else
+                    sections.erase(sections.begin() + static_cast<long>(i));
+                return;
+            }
+        }
+        if (section != NULL)
+            sections.push_back(*section);
+    }
+
+    static void KeepOnly(ConfigurationSection& section, const std::string& key)
+    {
+        ConfigurationValues kept;
+        const std::string* value = FindValue(section, key);
+        if (value != NULL)
+            kept.emplace_back(key, *value);
+        section.values = kept;
+    }
+
+    static void CountOneMoreUse(ConfigurationSection& section)
+    {
+        const std::string* count = FindValue(section, USAGE_COUNT);
+        int uses = count != NULL ? std::atoi(count->c_str()) : 0;
+        SetPairs(section, {StoredPair{USAGE_COUNT, {std::to_string(uses + 1)}}}, {});
+    }
+
+    // Why a data-source request is sure to fail before it is made, or "".
+    std::string CertainFailure(DataSourceAction action, ConfigurationStore store,
+                               const std::string& dsn, const std::string& driver,
+                               const ConfigurationSection* found)
+    {
+        if (found != NULL && action == CONFIGURE) {
+            std::string bound = BoundDriver(*found, store, dsn);
+            if (!BoundTo(*found, store, dsn, driver))
+                return "data source '" + dsn + "' uses driver '" + bound +
+                       "', and configuring cannot change its driver: add it again to bind it to '" +
+                       driver + "'";
+        }
+        if (!options_.check || !readable_)
+            return "";
+        if (libraryMissing_)
+            return "the installer library cannot be loaded";
+        if (found == NULL && (action == CONFIGURE || (action == REMOVE && !options_.skipUnchanged)))
+            return "data source '" + dsn + "' does not exist in " + current_[store].place;
+        if (action == REMOVE && found == NULL)
+            return "";
+        const ConfigurationSection* installed = Current(DRIVER_STORE, driver);
+        if (installed == NULL) {
+            LPCSTR otherBuild = NULL;
+            std::string reason = "driver '" + driver + "' is not installed in the " +
+                                 OdbcViewName() + " view";
+            if (DriverInOtherView(driver.c_str(), &otherBuild))
+                reason += " but is in the other one: run the " + std::string(otherBuild) + " build";
+            return reason;
+        }
+        const std::string* setup = FindValue(*installed, "Setup");
+        if (setup == NULL || Trimmed(*setup).empty())
+            return "driver '" + driver + "' has no Setup= library, which every data-source "
+                   "request needs";
+        return "";
+    }
+
+    void DataSource(EntryResult& entry, DataSourceAction action, ConfigurationStore store,
+                    const std::string& dsn, LPCSTR driver, const Elements& list, LPCSTR attributes)
+    {
+        StoredPairs pairs = StoredPairsOf(list, 0);
+        const ConfigurationSection* found = dsn.empty() ? NULL : Current(store, dsn);
+        ConfigurationSection before = found != NULL ? *found : ConfigurationSection{dsn, {}};
+        bool exists = found != NULL;
+        bool inPlace = readable_ && (action == REMOVE
+                                         ? !dsn.empty() && !exists
+                                         : exists && BoundTo(before, store, dsn, driver) &&
+                                               DifferenceFrom(before, pairs, {"DSN", "DRIVER"}).empty());
+        std::string certain = CertainFailure(action, store, dsn, driver, found);
+        if (!certain.empty() && !(options_.skipUnchanged && inPlace)) {
+            Fail(entry, certain);
+            return;
+        }
+        bool check = options_.check;
+        if (options_.skipUnchanged && inPlace) {
+            entry.outcome = "unchanged";
+        } else if (check) {
+            entry.outcome = action == REMOVE ? "remove" : action == CONFIGURE || exists ? "configure" : "add";
+            if (dsn.empty())
+                return;
+            if (action == REMOVE) {
+                entry.changes = ChangesBetween(found, NULL);
+                Replace(store, dsn, NULL);
+            } else {
+                Predict(entry, store, found, [&](ConfigurationSection& after) {
+                    if (action == ADD)
+                        after.values.clear();  // adding again replaces the data source
+                    SetPairs(after, {StoredPair{"Driver", {driver}}}, {});
+                    SetPairs(after, pairs, {"DSN", "DRIVER"});
+                });
+            }
+        } else {
+            LPCSTR done = action == REMOVE ? "removed" : action == CONFIGURE || exists ? "configured" : "added";
+            WORD request = entry.request;
+            if (Call(entry, [&] { return OdbcConfigDataSource(request, driver, attributes); }, done) &&
+                !dsn.empty()) {
+                Touched(store, {dsn, DATA_SOURCE_LIST});
+                Expect(entry, store, dsn, action == REMOVE ? ABSENT : HOLDS_DATA_SOURCE, pairs, driver,
+                       exists, before);
+            }
+        }
     }
 
     const ApplyOptions& options_;
-    const EntryReporter& report_;
     RunResult& result_;
-    std::set<std::string> driversInFile_;
-    std::map<std::pair<UWORD, std::string>, bool> dataSourcesInFile_;
+    bool libraryMissing_;
+    bool readable_;
+    ConfigurationFile initial_[STORE_COUNT];
+    ConfigurationFile current_[STORE_COUNT];
+    bool stale_[STORE_COUNT];
+    bool called_[STORE_COUNT];
+    std::set<std::string> touched_[STORE_COUNT];  // folded, since the last reading
+    std::set<std::string> asked_[STORE_COUNT];    // folded, the whole run
+    std::map<std::string, std::map<std::string, std::string>> names_;
+    std::vector<Pending> pending_;
+    std::vector<std::string> secrets_;  // the current entry's
 };
 
 }  // namespace
@@ -362,15 +533,25 @@ bool IsFailure(LPCSTR outcome)
     return std::strcmp(outcome, "failed") == 0 || std::strcmp(outcome, "fail") == 0;
 }
 
-void RunApply(const ApplyOptions& options, const EntryReporter& report, RunResult& result)
+void RunApply(const ApplyOptions& options, RunResult& result)
 {
-    Run run(options, report, result);
-    // Taken as velloran takes it, for a check too: what it reads must not
-    // be half-way through another run's rewrite.
-    LockOdbcConfiguration();
+    // Taken for a check too: what it reads must not be half-way through
+    // another run's rewrite.
+    ConfigurationLocking locking = LockOdbcConfiguration(options.waitSeconds);
+    if (locking != LOCK_TAKEN) {
+        result = RunResult{{}, 0, false, {}, NULL, locking, OdbcConfigurationLockProblem()};
+        return;
+    }
+    Run run(options, result);
+    if (!options.check && !run.ReadBackPossible())
+        std::fprintf(stderr, "velloran-apply: the ODBC configuration cannot be read, so the "
+                             "results below are the installer's word, not read back\n");
     run.DriverManager();
-    run.Components("translator", TRANSLATORS_SECTION, TRANSLATOR_KEY_FORMAT, OdbcInstallTranslator);
-    run.Components("driver", DRIVERS_SECTION, DRIVER_KEY_FORMAT, OdbcInstallDriver);
+    run.Components("translator", TRANSLATORS_SECTION, TRANSLATOR_KEY_FORMAT, TRANSLATOR_LIST,
+                   OdbcInstallTranslator);
+    run.Components("driver", DRIVERS_SECTION, DRIVER_KEY_FORMAT, DRIVER_LIST, OdbcInstallDriver);
     run.DataSources();
+    run.Interrupted();
+    run.ReadBack();
     UnlockOdbcConfiguration();
 }

@@ -1,6 +1,7 @@
 // The report as one JSON object on standard output, for deployment tools:
-// the file, the mode, whether anything changed, the failure count, and one
-// item per entry in the run's order.
+// the file, the mode, whether anything changed, the failure count, one item
+// per entry in the run's order with what it changed key by key, and the
+// sections lost.
 #include "apply.h"
 #include "json_text.h"
 
@@ -17,6 +18,12 @@ static JsonValue EntryJson(const EntryResult& entry)
     item["errors"] = JsonValue::array();
     for (const InstallerError& error : entry.errors)
         item["errors"].push_back({{"code", error.code}, {"message", JsonText(error.message)}});
+    item["changes"] = JsonValue::array();
+    for (const KeyChange& change : entry.changes)
+        item["changes"].push_back(
+            {{"key", JsonText(change.key)},
+             {"before", change.hadBefore ? JsonText(change.before) : JsonValue(nullptr)},
+             {"after", change.hasAfter ? JsonText(change.after) : JsonValue(nullptr)}});
     return item;
 }
 
@@ -31,6 +38,11 @@ static JsonValue Document(const ApplyOptions& options, const RunResult& result)
     document["entries"] = JsonValue::array();
     for (const EntryResult& entry : result.entries)
         document["entries"].push_back(EntryJson(entry));
+    document["lost"] = JsonValue::array();
+    for (const LostSection& lost : result.lost)
+        document["lost"].push_back({{"file", JsonText(lost.place)}, {"section", JsonText(lost.section)}});
+    if (result.interrupted != NULL)
+        document["interrupted"] = result.interrupted;
     return document;
 }
 
@@ -46,9 +58,9 @@ void PrintJsonResult(FILE* out, const ApplyOptions& options, const RunResult& re
 }
 
 // The same document with no entries, and why.
-void PrintJsonUnreadable(FILE* out, const ApplyOptions& options, const char* reason)
+void PrintJsonProblem(FILE* out, const ApplyOptions& options, const std::string& problem)
 {
-    JsonValue document = Document(options, RunResult{{}, 0, false});
-    document["error"] = JsonText(reason);
+    JsonValue document = Document(options, RunResult{{}, 0, false, {}, NULL, LOCK_TAKEN, ""});
+    document["error"] = JsonText(problem);
     Print(out, document);
 }

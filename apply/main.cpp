@@ -1,21 +1,24 @@
 // Entry point of velloran-apply: velloran's run on one setup file for
-// deployment tools, with no window and no box, a result per entry, and the
-// diff convention for its exit status: 0 nothing failed (or, checking,
-// nothing would change), 1 a call failed (or something would change or
-// fail), 2 the setup file cannot be read or the arguments are wrong.
+// deployment tools, with no window and no box, a result per entry read back
+// from the configuration, and the diff convention for its exit status:
+// 0 nothing failed (or, checking, nothing would change), 1 something failed
+// or was lost (or would change or fail), 2 nothing was done: the setup
+// file cannot be read, the arguments are wrong, or the lock cannot be had.
 #include "apply.h"
+#include "setup_file_refusal.h"
 
 #include <string>
 
-static int Unreadable(const ApplyOptions& options, const TextOutput& text, const char* reason)
+static int Problem(const ApplyOptions& options, TextOutput& text, const std::string& problem,
+                   int status)
 {
-    PrintUnreadableLine(text, options.file, reason);
+    PrintProblemLine(text, options.file, problem);
     if (options.json)
-        PrintJsonUnreadable(stdout, options, reason);
-    return EXIT_UNREADABLE;
+        PrintJsonProblem(stdout, options, problem);
+    return status;
 }
 
-static int Apply(const ApplyOptions& options, const TextOutput& text)
+static int Apply(const ApplyOptions& options, TextOutput& text)
 {
     // Windows looks for a bare file name in its own folder; velloran-apply
     // means the file in the working folder, on both systems.
@@ -23,18 +26,40 @@ static int Apply(const ApplyOptions& options, const TextOutput& text)
     if (named.find_first_of("/\\") == std::string::npos)
         named = "./" + named;
     if (!FillSetupFilePath(named.c_str()))
-        return Unreadable(options, text, "a path of 260 characters or more, which velloran refuses");
-    if (!SetupFileReadable(SetupFilePath))
-        return Unreadable(options, text, "not a readable regular file of at most 64 MiB");
+        return Problem(options, text,
+                       "cannot read it: a path of " + std::to_string(SETUP_PATH_SIZE) +
+                           " characters or more, which velloran refuses",
+                       EXIT_UNREADABLE);
+    HANDLE file;
+    SetupFileCheck check = OpenSetupFile(SetupFilePath, &file);
+    if (check != SETUP_FILE_READABLE)
+        return Problem(options, text, "cannot read it: " + SetupFileRefusal(check), EXIT_UNREADABLE);
+    CloseHandle(file);
 
     RunResult result;
-    RunApply(options, [&text](const EntryResult& entry) { PrintEntryLine(text, entry); }, result);
+    RunApply(options, result);
+    if (result.locking != LOCK_TAKEN)
+        return Problem(options, text, result.stopped,
+                       result.locking == LOCK_TIMED_OUT ? EXIT_FAILED_OR_CHANGES : EXIT_UNREADABLE);
+    for (const EntryResult& entry : result.entries)
+        PrintEntryLine(text, entry);
+    for (const LostSection& lost : result.lost)
+        PrintLostLine(text, lost);
     PrintSummaryLine(text, options, result);
     if (options.json)
         PrintJsonResult(stdout, options, result);
     if (options.check)
         return result.changed || result.failed > 0 ? EXIT_FAILED_OR_CHANGES : EXIT_DONE;
-    return result.failed > 0 ? EXIT_FAILED_OR_CHANGES : EXIT_DONE;
+    return result.failed > 0 || !result.lost.empty() ? EXIT_FAILED_OR_CHANGES : EXIT_DONE;
+}
+
+static int List(const ApplyOptions& options)
+{
+    std::string problem;
+    if (PrintConfigurationList(stdout, options.json, problem))
+        return EXIT_DONE;
+    std::fprintf(stderr, "velloran-apply: %s\n", Printable(problem).c_str());
+    return EXIT_UNREADABLE;
 }
 
 int main(int argc, char** argv)
@@ -47,10 +72,28 @@ int main(int argc, char** argv)
     ApplyOptions options;
     if (!ParseApplyArguments(argc, argv, options))
         return EXIT_UNREADABLE;
-    TextOutput text = {options.json ? NULL : stdout, options.quiet,
-                       options.log != NULL ? OpenApplyLog(options.log) : NULL};
+    if (options.list)
+        return List(options);
+    TextOutput text = {options.json ? NULL : stdout, options.quiet, NULL, false};
+    if (options.log != NULL) {
+        std::string reason;
+        text.log = OpenApplyLog(options.log, reason);
+        if (text.log == NULL && !reason.empty()) {
+            std::fprintf(stderr, "velloran-apply: the log %s: %s; nothing was done\n",
+                         Printable(options.log).c_str(), reason.c_str());
+            return EXIT_UNREADABLE;
+        }
+        text.logFailed = text.log == NULL;
+    }
+    CatchStopSignals();
     int status = Apply(options, text);
-    if (text.log != NULL)
-        std::fclose(text.log);
+    if (text.log != NULL && std::fclose(text.log) != 0 && !text.logFailed) {
+        std::fprintf(stderr, "velloran-apply: writing the log failed\n");
+        text.logFailed = true;
+    }
+    if (CaughtStopSignal() != NULL)
+        EndByCaughtSignal();
+    if (text.logFailed && status == EXIT_DONE)
+        status = EXIT_FAILED_OR_CHANGES;
     return status;
 }

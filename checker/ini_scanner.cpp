@@ -2,6 +2,7 @@
 // repeated keys and sections, keys nobody asks for and line numbers; the
 // checker needs those for its findings, never for the plan.
 #include "checker.h"
+#include "setup_file_refusal.h"
 
 #include <climits>
 #include <cstring>
@@ -52,37 +53,6 @@ static std::string TextOf(const std::string& bytes)
     return bytes;
 }
 
-static std::string WhyNotOpened(DWORD error)
-{
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        return "no such file";
-    case ERROR_PATH_NOT_FOUND:
-        return "no such folder";
-    case ERROR_ACCESS_DENIED:
-        return "access denied, or a folder";
-    default:
-        return "it cannot be opened (error " + std::to_string(error) + ")";
-    }
-}
-
-static std::string WhyRefused(SetupFileCheck check)
-{
-    switch (check) {
-    case SETUP_FILE_NOT_OPENED:
-        return WhyNotOpened(GetLastError());
-    case SETUP_FILE_PIPE:
-        return "a pipe or FIFO, not a regular file; velloran reads it as no setup file";
-    case SETUP_FILE_DEVICE:
-        return "a device, not a regular file; velloran reads it as no setup file";
-    case SETUP_FILE_TOO_LARGE:
-        return "larger than " + std::to_string(SETUP_FILE_SIZE_LIMIT / (1024 * 1024)) +
-               " MiB, the most velloran reads; it reads it as no setup file";
-    default:
-        return "not a regular file; velloran reads it as no setup file";
-    }
-}
-
 // The setup file rule first, on the opened file, so nothing else is ever
 // read: a FIFO or a device never blocks or floods the checker.
 static bool ReadBytes(LPCSTR path, std::string& bytes, std::string& error)
@@ -90,7 +60,7 @@ static bool ReadBytes(LPCSTR path, std::string& bytes, std::string& error)
     HANDLE file;
     SetupFileCheck check = OpenSetupFile(path, &file);
     if (check != SETUP_FILE_READABLE) {
-        error = WhyRefused(check);
+        error = SetupFileRefusal(check);
         return false;
     }
     char block[65536];

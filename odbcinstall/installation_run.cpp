@@ -56,8 +56,11 @@ void RunInstallation(void)
     if (SetupFilePath[0] == '\0')
         return;
     // The installer rewrites whole files; a second run at the same moment
-    // would lose entries.
-    LockOdbcConfiguration();
+    // would lose entries. A lock that cannot be had means no calls at all.
+    if (LockOdbcConfiguration(DEFAULT_LOCK_WAIT_SECONDS) != LOCK_TAKEN) {
+        ShowWarning(OdbcConfigurationLockProblem());
+        return;
+    }
     InstallDriverManager();
     InstallTranslators();
     InstallDrivers();

@@ -90,9 +90,13 @@ LPCSTR OdbcViewName(void);
 BOOL DriverInOtherView(LPCSTR driver, LPCSTR* otherBuild);
 
 // Serialises the runs on one ODBC configuration: held from the first
-// installer call of a run to the end. Waits, saying so on standard error,
-// while another run holds it.
-void LockOdbcConfiguration(void);
+// installer call of a run to the end. While another run holds it, waits at
+// most waitSeconds, saying so on standard error. On LOCK_TIMED_OUT or
+// LOCK_FAILED nothing is held, and OdbcConfigurationLockProblem says why.
+enum ConfigurationLocking { LOCK_TAKEN, LOCK_TIMED_OUT, LOCK_FAILED };
+enum { DEFAULT_LOCK_WAIT_SECONDS = 120 };
+ConfigurationLocking LockOdbcConfiguration(DWORD waitSeconds);
+LPCSTR OdbcConfigurationLockProblem(void);
 void UnlockOdbcConfiguration(void);
 
 // Called at start: freed memory stays with the process, since the next

@@ -19,9 +19,14 @@ LPCSTR OdbcViewName(void);
 // Linux has one view: never.
 BOOL DriverInOtherView(LPCSTR driver, LPCSTR* otherBuild);
 
-// Serialises the runs on the machine's ODBC configuration: held from the
-// first installer call of a run to the end.
-void LockOdbcConfiguration(void);
+// Serialises the runs on one ODBC configuration: held from the first
+// installer call of a run to the end. While another run holds it, waits at
+// most waitSeconds, saying so on standard error. On LOCK_TIMED_OUT or
+// LOCK_FAILED nothing is held, and OdbcConfigurationLockProblem says why.
+enum ConfigurationLocking { LOCK_TAKEN, LOCK_TIMED_OUT, LOCK_FAILED };
+enum { DEFAULT_LOCK_WAIT_SECONDS = 120 };
+ConfigurationLocking LockOdbcConfiguration(DWORD waitSeconds);
+LPCSTR OdbcConfigurationLockProblem(void);
 void UnlockOdbcConfiguration(void);
 
 // Windows' heap keeps freed pages for reuse by itself.

@@ -1,0 +1,125 @@
+// Comparing an entry with what the installer stored for it.
+#include "stored_form.h"
+#include "secret_keys.h"
+
+#include <cstring>
+
+static const char BLANKS[] = " \t\r\n\v\f";
+
+std::string Trimmed(const std::string& text)
+{
+    size_t first = text.find_first_not_of(BLANKS);
+    if (first == std::string::npos)
+        return "";
+    return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
+}
+
+std::string Folded(const std::string& text)
+{
+    std::string folded = text;
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return folded;
+}
+
+bool SameFolded(const std::string& a, const std::string& b)
+{
+    return Folded(a) == Folded(b);
+}
+
+bool HasOuterBlanks(const std::string& name)
+{
+    return !name.empty() && Trimmed(name) != name;
+}
+
+Elements SplitList(LPCSTR list)
+{
+    Elements elements;
+    for (LPCSTR element = list; *element != '\0'; element += std::strlen(element) + 1)
+        elements.push_back(element);
+    return elements;
+}
+
+StoredPairs StoredPairsOf(const Elements& elements, size_t first)
+{
+    StoredPairs pairs;
+    for (size_t i = first; i < elements.size(); ++i) {
+        size_t equals = elements[i].find('=');
+        std::string key = equals == std::string::npos ? "" : Trimmed(elements[i].substr(0, equals));
+        if (key.empty())
+            continue;
+        std::string value = Trimmed(elements[i].substr(equals + 1));
+        StoredPair* same = NULL;
+        for (StoredPair& pair : pairs)
+            same = same == NULL && SameFolded(pair.key, key) ? &pair : same;
+        if (same != NULL)
+            same->values.push_back(value);
+        else
+            pairs.push_back(StoredPair{key, {value}});
+    }
+    return pairs;
+}
+
+// Windows stores a driver's, setup library's or translator's bare file
+// name with the system folder's path in front.
+static bool IsFileKey(const std::string& key)
+{
+    std::string folded = Folded(key);
+    return folded == "DRIVER" || folded == "SETUP" || folded == "TRANSLATOR";
+}
+
+static bool StoredAs(const std::string& key, const std::string& stored, const std::string& given)
+{
+    if (stored == given)
+        return true;
+    if (!IsFileKey(key) || given.empty() || given.find_first_of("/\\:") != std::string::npos ||
+        stored.size() <= given.size())
+        return false;
+    char separator = stored[stored.size() - given.size() - 1];
+    return (separator == '\\' || separator == '/') &&
+           SameFolded(stored.substr(stored.size() - given.size()), given);
+}
+
+static std::string Quoted(const std::string& key, const std::string& value)
+{
+    return "'" + (IsSecretKey(key) ? std::string(MASKED_VALUE) : value) + "'";
+}
+
+std::string DifferenceFrom(const ConfigurationSection& section, const StoredPairs& pairs,
+                           const std::set<std::string>& ignored)
+{
+    for (const StoredPair& pair : pairs) {
+        if (ignored.count(Folded(pair.key)) > 0)
+            continue;
+        const std::string* stored = FindValue(section, pair.key);
+        if (stored == NULL)
+            return pair.key + " is missing";
+        bool matches = false;
+        for (const std::string& given : pair.values)
+            matches = matches || StoredAs(pair.key, *stored, given);
+        if (!matches)
+            return pair.key + " is " + Quoted(pair.key, *stored) + ", not " +
+                   Quoted(pair.key, pair.values.back());
+    }
+    return "";
+}
+
+void SetPairs(ConfigurationSection& section, const StoredPairs& pairs,
+              const std::set<std::string>& ignored)
+{
+    for (const StoredPair& pair : pairs) {
+        if (ignored.count(Folded(pair.key)) > 0)
+            continue;
+        bool set = false;
+        for (auto& value : section.values) {
+            if (!set && SameFolded(value.first, pair.key)) {
+                value.second = pair.values.back();
+                set = true;
+            }
+        }
+        if (!set)
+            section.values.emplace_back(pair.key, pair.values.back());
+    }
+}
