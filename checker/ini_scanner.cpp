@@ -74,7 +74,7 @@ static bool ReadBytes(LPCSTR path, std::string& bytes, std::string& error)
     if (!ok)
         error = "reading failed (error " + std::to_string(GetLastError()) + ")";
     else if (bytes.size() > SETUP_FILE_SIZE_LIMIT)
-        error = WhyRefused(SETUP_FILE_TOO_LARGE);
+        error = SetupFileRefusal(SETUP_FILE_TOO_LARGE);
     return ok && bytes.size() <= SETUP_FILE_SIZE_LIMIT;
 }
 
