@@ -19,7 +19,7 @@ TEST_P(ApplyBadInput, MatchesVelloranOrRefusesTheFile)
     ProgramResult apply = RunProgram(box, APPLY_PROGRAM, {"--json", path}, FakeInstaller(applyLog));
     EXPECT_EQ(velloran.exitCode, 0);
     EXPECT_EQ(apply.exitCode, GetParam().readable ? 0 : 2) << apply.errors;
-    EXPECT_EQ(ReadText(applyLog), ReadText(velloranLog));
+    EXPECT_EQ(ChangingCalls(ReadText(applyLog)), ChangingCalls(ReadText(velloranLog)));
     if (!GetParam().readable) {
         EXPECT_FALSE(fs::exists(applyLog));
         EXPECT_NE(apply.output.find("\"error\""), std::string::npos) << apply.output;

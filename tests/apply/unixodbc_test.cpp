@@ -122,7 +122,11 @@ TEST_F(ApplyOnUnixOdbc, ChecksAppliesAndReappliesLikeADeploymentTool)
             << dsn << ": " << rows.output << rows.errors;
     }
 
-    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"unchanged", "unchanged", "unchanged"}));
+    // --check predicts the run it is given: a plain apply installs again.
+    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"install", "configure", "configure"}));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(Outcomes({"--check", "--skip-unchanged"}, setup, status),
+              (Expected{"unchanged", "unchanged", "unchanged"}));
     EXPECT_EQ(status, 0);
 
     auto applied = Files();
@@ -133,7 +137,10 @@ TEST_F(ApplyOnUnixOdbc, ChecksAppliesAndReappliesLikeADeploymentTool)
     EXPECT_TRUE(Files() == applied) << "--skip-unchanged changed a file";
 
     // A plain apply installs again, as velloran does: each counts one more.
-    EXPECT_EQ(Outcomes({}, setup, status), (Expected{"installed", "added", "added"}));
+    nlohmann::json report;
+    EXPECT_EQ(Outcomes({}, setup, status, &report), (Expected{"installed", "configured", "configured"}));
+    EXPECT_EQ(report["entries"][0]["changes"],
+              nlohmann::json::parse(R"([{"key": "UsageCount", "before": "1", "after": "2"}])"));
     EXPECT_EQ(UsageCount(), "2");
     EXPECT_EQ(Run(VELLORAN_PROGRAM, {setup}).exitCode, 0);
     EXPECT_EQ(UsageCount(), "3");
@@ -145,27 +152,37 @@ TEST_F(ApplyOnUnixOdbc, ChecksAppliesAndReappliesLikeADeploymentTool)
                   "\nDSRequest1=ODBC_ADD_SYS_DSN\n"
                   "DSDriver2=SQLite3\nDSAttrib2=DSN=Mine\\0Database=" + database_ +
                   "\nDSRequest2=ODBC_CONFIG_DSN\n");
-    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"unchanged", "configure", "unchanged"}));
+    EXPECT_EQ(Outcomes({"--check", "--skip-unchanged"}, setup, status, &report),
+              (Expected{"unchanged", "configure", "unchanged"}));
+    EXPECT_EQ(report["entries"][1]["changes"],
+              nlohmann::json::parse("[{\"key\": \"Database\", \"before\": \"" + database_ +
+                                    "\", \"after\": \"" + moved + "\"}]"));
     EXPECT_EQ(status, 1);
     EXPECT_EQ(Outcomes({"--skip-unchanged"}, setup, status),
               (Expected{"unchanged", "configured", "unchanged"}));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadIni(systemIni())["Sales"]["Database"], moved);
-    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"unchanged", "unchanged", "unchanged"}));
+    EXPECT_EQ(Outcomes({"--check", "--skip-unchanged"}, setup, status),
+              (Expected{"unchanged", "unchanged", "unchanged"}));
     EXPECT_EQ(status, 0);
 
     // Removal in both views.
     setup = Write("DSDriver1=SQLite3\nDSAttrib1=DSN=Sales\nDSRequest1=ODBC_REMOVE_SYS_DSN\n"
                   "DSDriver2=SQLite3\nDSAttrib2=DSN=Mine\nDSRequest2=ODBC_REMOVE_DSN\n");
-    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"unchanged", "remove", "remove"}));
+    EXPECT_EQ(Outcomes({"--check", "--skip-unchanged"}, setup, status),
+              (Expected{"unchanged", "remove", "remove"}));
     EXPECT_EQ(status, 1);
     EXPECT_EQ(Outcomes({"--skip-unchanged"}, setup, status), (Expected{"unchanged", "removed", "removed"}));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadIni(systemIni()).count("Sales"), 0u);
     EXPECT_EQ(ReadIni(userIni()).count("Mine"), 0u);
-    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"unchanged", "unchanged", "unchanged"}));
+    EXPECT_EQ(Outcomes({"--check", "--skip-unchanged"}, setup, status),
+              (Expected{"unchanged", "unchanged", "unchanged"}));
     EXPECT_EQ(status, 0);
-    // Removing what is gone fails, as it does for velloran.
+    // Removing what is gone fails, as it does for velloran, and a plain
+    // --check says so first.
+    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"install", "fail", "fail"}));
+    EXPECT_EQ(status, 1);
     EXPECT_EQ(Outcomes({}, setup, status), (Expected{"installed", "failed", "failed"}));
     EXPECT_EQ(status, 1);
 }
@@ -179,8 +196,9 @@ TEST_F(ApplyOnUnixOdbc, FailuresCarryUnixOdbcsOwnMessage)
         "DSDriver2=No Setup\nDSAttrib2=DSN=Absent\nDSRequest2=ODBC_CONFIG_SYS_DSN\n"
         "DSDriver3=Never Installed\nDSAttrib3=DSN=Orphan\nDSRequest3=ODBC_ADD_SYS_DSN\n");
     int status = -1;
-    // The outcome is certain for a missing data source and a missing driver.
-    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"install", "add", "fail", "fail"}));
+    // The outcome is certain for a driver without a setup library, a missing
+    // data source and a missing driver.
+    EXPECT_EQ(Outcomes({"--check"}, setup, status), (Expected{"install", "fail", "fail", "fail"}));
     EXPECT_EQ(status, 1);
 
     nlohmann::json report;

@@ -172,3 +172,21 @@ ProgramResult FinishProgram(const StartedProgram& started)
     int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return ProgramResult{exitCode, ReadText(started.output), ReadText(started.errors)};
 }
+
+std::string ChangingCalls(const std::string& record)
+{
+    std::vector<std::string> kept;
+    std::istringstream lines(record);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 17, "SQLInstallerError") == 0)
+            continue;
+        if (line == "unload" && !kept.empty() && kept.back() == "load")
+            kept.pop_back();
+        else
+            kept.push_back(line);
+    }
+    std::string joined;
+    for (const std::string& line : kept)
+        joined += line + "\n";
+    return joined;
+}

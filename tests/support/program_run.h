@@ -61,6 +61,11 @@ ProgramResult FinishProgram(const StartedProgram& started);
 // The file's content; empty when it cannot be read.
 std::string ReadText(const std::filesystem::path& path);
 
+// A fake installer's record as velloran would leave it: without the error
+// detail and the configuration reads (a load and unload with no call
+// between) that only velloran-apply makes.
+std::string ChangingCalls(const std::string& record);
+
 typedef std::map<std::string, std::map<std::string, std::string>> IniSections;
 
 // An odbc.ini or odbcinst.ini file read back as sections of keys and values;
