@@ -9,9 +9,14 @@
 
 #include <string.h>
 
-/* The longest driver name, keyword or value accepted: unixODBC's profile
- * code overruns its buffers on a value of 1000 bytes or more. */
-enum { TEXT_MAX = 999 };
+/* The longest line, its line end included, that unixODBC reads back whole:
+ * it reads its files with fgets into a 1,000-byte buffer, and writes each
+ * attribute as "keyword=value\n" (the driver as "Driver=name\n"). A longer
+ * line is cut, and its rest read as a keyword of its own. The registry has
+ * no such limit, but the same rule holds on Windows: a data source stored
+ * on one platform then fits the other, and a setup file's lists (999
+ * characters, DSN= included) never reach it. */
+enum { LINE_MAX_BYTES = 999 };
 
 typedef struct {
     DWORD code;
@@ -46,6 +51,12 @@ static int HasKey(const char* element, const char* name)
     return SameName(element, name, (size_t)(strchr(element, '=') - element));
 }
 
+/* Whether "keyword=value\n" fits on one line unixODBC reads back whole. */
+static int FitsOnOneLine(size_t keyLength, size_t valueLength)
+{
+    return keyLength + valueLength + 2 <= LINE_MAX_BYTES;
+}
+
 /* A line break would start a new line, or a section, in odbc.ini. */
 static int HasLineBreak(const char* text, size_t length)
 {
@@ -75,8 +86,9 @@ static Failure CheckAttributes(const char* list, const char** dsn)
         size_t length = strlen(element);
         if (equals == NULL || keyLength == 0)
             return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "An attribute is not keyword=value.");
-        if (keyLength > TEXT_MAX || length - keyLength - 1 > TEXT_MAX)
-            return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "An attribute is too long.");
+        if (!FitsOnOneLine(keyLength, length - keyLength - 1))
+            return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE,
+                        "An attribute's keyword and value are over 997 bytes together.");
         if (HasLineBreak(element, length))
             return Fail(ODBC_ERROR_INVALID_KEYWORD_VALUE, "An attribute holds a line break.");
         if (!IsStorableKeyword(element, keyLength))
@@ -101,7 +113,7 @@ static Failure CheckRequest(WORD request, const char* driver, const char* list, 
 {
     if (request != ODBC_ADD_DSN && request != ODBC_CONFIG_DSN && request != ODBC_REMOVE_DSN)
         return Fail(ODBC_ERROR_INVALID_REQUEST_TYPE, "Unknown request.");
-    if (driver == NULL || driver[0] == '\0' || strlen(driver) > TEXT_MAX)
+    if (driver == NULL || driver[0] == '\0' || !FitsOnOneLine(strlen("Driver"), strlen(driver)))
         return Fail(ODBC_ERROR_INVALID_NAME, "No valid driver name.");
     return CheckAttributes(list, dsn);
 }
@@ -111,7 +123,7 @@ static Failure CheckRequest(WORD request, const char* driver, const char* list, 
 static BOOL WriteAttributes(const DataSourceStore* store, const char* dsn, const char* list)
 {
     const char* element;
-    char key[TEXT_MAX + 1];
+    char key[LINE_MAX_BYTES];
     for (element = list; element != NULL && *element != '\0'; element += strlen(element) + 1) {
         size_t keyLength = (size_t)(strchr(element, '=') - element);
         if (HasKey(element, "DSN") || HasKey(element, "Driver"))

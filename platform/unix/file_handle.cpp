@@ -63,10 +63,17 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, void*, DWORD disposition, D
         Fail(errno);
         return INVALID_HANDLE_VALUE;
     }
+    // A file whose kind cannot be told is of no use to the reader: fstat's
+    // failure fails the open, and leaves st_mode unset.
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        Fail(S_ISDIR(info.st_mode) ? EISDIR : errno);
+    int error = 0;
+    if (fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    if (error != 0) {
         close(fd);
+        Fail(error);
         return INVALID_HANDLE_VALUE;
     }
     return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));

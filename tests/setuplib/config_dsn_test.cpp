@@ -55,6 +55,9 @@ struct BadCall {
 };
 
 const std::string LONG_TEXT(5000, 'x');
+// unixODBC reads its files a line at a time into a 1,000-byte buffer: the
+// longest line it keeps whole is 999 bytes, its line end included.
+const std::string DRIVER_ONE_OVER(992, 'd');  // "Driver=" + 992 + "\n" = 1,000
 
 const BadCall BAD_CALLS[] = {
     {"NullAttributes", ODBC_ADD_DSN, "Alpha", true, "", ODBC_ERROR_INVALID_KEYWORD_VALUE},
@@ -72,6 +75,12 @@ const BadCall BAD_CALLS[] = {
      ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"VeryLongKeyword", ODBC_ADD_DSN, "Alpha", false, std::string("DSN=Bad5\0", 9) + LONG_TEXT + "=1",
      ODBC_ERROR_INVALID_KEYWORD_VALUE},
+    {"LineOneByteOver", ODBC_ADD_DSN, "Alpha", false,
+     std::string("DSN=Bad16\0Value=", 16) + std::string(993, 'v'),
+     ODBC_ERROR_INVALID_KEYWORD_VALUE},
+    {"KeywordLineOneByteOver", ODBC_ADD_DSN, "Alpha", false,
+     std::string("DSN=Bad17\0", 10) + std::string(997, 'k') + "=1",
+     ODBC_ERROR_INVALID_KEYWORD_VALUE},
     {"LineBreakInValue", ODBC_ADD_DSN, "Alpha", false,
      std::string("DSN=Bad6\0Database=/a.db\n[Injected]", 34), ODBC_ERROR_INVALID_KEYWORD_VALUE},
     // Keywords that unixODBC would read back as a section or a comment.
@@ -86,6 +95,8 @@ const BadCall BAD_CALLS[] = {
     {"NullDriver", ODBC_ADD_DSN, nullptr, false, "DSN=Bad7", ODBC_ERROR_INVALID_NAME},
     {"EmptyDriver", ODBC_ADD_DSN, "", false, "DSN=Bad8", ODBC_ERROR_INVALID_NAME},
     {"VeryLongDriver", ODBC_ADD_DSN, LONG_TEXT.c_str(), false, "DSN=Bad9", ODBC_ERROR_INVALID_NAME},
+    {"DriverLineOneByteOver", ODBC_ADD_DSN, DRIVER_ONE_OVER.c_str(), false, "DSN=Bad18",
+     ODBC_ERROR_INVALID_NAME},
     // The installer turns the system requests into these three before the
     // call; anything else is refused.
     {"SystemRequestKeyword", ODBC_ADD_SYS_DSN, "Alpha", false, "DSN=Bad10",
@@ -123,19 +134,33 @@ INSTANTIATE_TEST_SUITE_P(Direct, ConfigDsnBadCall, testing::ValuesIn(BAD_CALLS),
                              return std::string(info.param.name);
                          });
 
+// What unixODBC's own reader gets back for a key.
+std::string ReadBack(const std::string& file, const char* section, const char* key)
+{
+    char value[2048] = "";
+    SQLGetPrivateProfileString(section, key, "", value, sizeof value, file.c_str());
+    return value;
+}
+
 // "Both", the mode outside the installer's own calls, writes the user's
-// file; the longest value unixODBC can hold is kept whole, and a value is
-// free text ('=', brackets, comment marks); the mode is restored afterwards.
+// file; the longest driver name and attribute one line holds read back
+// whole through unixODBC, also after a later write; a value is free text
+// ('=', brackets, comment marks); the mode is restored afterwards.
 TEST(ConfigDsnDirect, BothModeWritesUserFile)
 {
-    std::string value(999, 'v');
+    std::string driver(991, 'd');  // "Driver=" + 991 + "\n" = 999
+    std::string value(992, 'v');   // "Value=" + 992 + "\n" = 999
     std::string list = std::string("DSN=Direct1\0Driver=/ignored.so\0Options=#a=[b];c\0Value=", 54) +
                        value + '\0';
-    ASSERT_TRUE(ConfigDSN(nullptr, ODBC_ADD_DSN, "Alpha", list.c_str()));
+    ASSERT_TRUE(ConfigDSN(nullptr, ODBC_ADD_DSN, driver.c_str(), list.c_str()));
+    ASSERT_TRUE(ConfigDSN(nullptr, ODBC_CONFIG_DSN, driver.c_str(),
+                          std::string("DSN=Direct1\0ReadOnly=1\0", 24).c_str()));
     IniSections user = ReadIni(UserIni(*box));
     std::map<std::string, std::string> expected = {
-        {"Driver", "Alpha"}, {"Options", "#a=[b];c"}, {"Value", value}};
+        {"Driver", driver}, {"Options", "#a=[b];c"}, {"Value", value}, {"ReadOnly", "1"}};
     EXPECT_EQ(user["Direct1"], expected);
+    EXPECT_EQ(ReadBack(UserIni(*box), "Direct1", "Driver"), driver);
+    EXPECT_EQ(ReadBack(UserIni(*box), "Direct1", "Value"), value);
     EXPECT_EQ(ReadIni(box->OdbcDir() / "odbc.ini").count("Direct1"), 0u);
     UWORD mode = 99;
     ASSERT_TRUE(SQLGetConfigMode(&mode));
