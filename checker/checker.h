@@ -3,6 +3,7 @@
 // profile functions hide), and the findings drawn from both.
 #pragma once
 
+#include "secret_keys.h"
 #include "setup_file.h"
 
 #include <cstdio>
@@ -109,6 +110,11 @@ void FindFileFindings(const RawFile& file, Findings& findings);
 void FindValueFindings(const SetupPlan& plan, const RawFile& file, Findings& findings);
 // Names and keys that break unixODBC's odbcinst.ini and odbc.ini.
 void FindOdbcIniFindings(const SetupPlan& plan, const RawFile& file, Findings& findings);
+
+// What the installer stores otherwise than written (blanks, case, a key
+// twice, an empty library, a long data-source name), and secrets stored
+// where every local user can read them.
+void FindInstallerFindings(const SetupPlan& plan, const RawFile& file, Findings& findings);
 
 void PrintTextReport(FILE* out, LPCSTR path, const SetupPlan& plan, const Findings& findings,
                      bool quiet);

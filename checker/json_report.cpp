@@ -7,7 +7,7 @@
 static JsonValue JsonList(const Elements& elements)
 {
     JsonValue list = JsonValue::array();
-    for (const std::string& element : elements)
+    for (const std::string& element : MaskedElements(elements))
         list.push_back(JsonText(element));
     return list;
 }

@@ -97,6 +97,17 @@ static bool EndsLikePathPart(const std::string& element)
     return drive || last == '\\' || last == '/';
 }
 
+// Raw list text as it may be shown: the pieces between "\0" masked as a
+// list.
+static std::string ShownRaw(const std::string& raw)
+{
+    Elements shown = MaskedElements(SplitRaw(raw));
+    std::string joined;
+    for (size_t i = 0; i < shown.size(); ++i)
+        joined += (i > 0 ? "\\0" : "") + shown[i];
+    return joined;
+}
+
 static void CheckElements(LPCSTR section, const std::string& key, int line, const std::string& raw,
                           const Elements& elements, size_t firstPair, Findings& findings)
 {
@@ -109,17 +120,20 @@ static void CheckElements(LPCSTR section, const std::string& key, int line, cons
                                 "give it its value, or remove it and renumber the entries after it"});
         else
             findings.push_back({"empty-element", section, key, line,
-                                key + " starts with \\0, so its list is empty; never passed: " + rest,
+                                key + " starts with \\0, so its list is empty; never passed: " +
+                                    ShownRaw(rest),
                                 "remove the leading \\0"});
         return;
     }
+    Elements shown = MaskedElements(elements);
     for (size_t i = elements.size(); i + 1 < pieces.size(); ++i) {
         if (!pieces[i + 1].empty()) {
+            Elements lost(pieces.begin() + static_cast<long>(i) + 1, pieces.end());
             std::string rest;
-            for (size_t j = i + 1; j < pieces.size(); ++j)
-                rest += (j > i + 1 ? "\\0" : "") + pieces[j];
+            for (const std::string& piece : MaskedElements(lost))
+                rest += (rest.empty() ? "" : "\\0") + piece;
             findings.push_back({"empty-element", section, key, line,
-                                "an empty element after '" + elements.back() +
+                                "an empty element after '" + shown.back() +
                                     "' ends the list; never passed: " + rest,
                                 "remove the doubled \\0"});
             break;
@@ -129,12 +143,43 @@ static void CheckElements(LPCSTR section, const std::string& key, int line, cons
         bool pairBroken = i + 1 >= firstPair && elements[i + 1].find('=') == std::string::npos;
         if (pairBroken || EndsLikePathPart(elements[i])) {
             findings.push_back({"split", section, key, line,
-                                "the \\0 in '" + elements[i] + "\\0" + elements[i + 1] +
-                                    "' splits it into '" + elements[i] + "' and '" + elements[i + 1] + "'",
+                                "the \\0 in '" + shown[i] + "\\0" + shown[i + 1] +
+                                    "' splits it into '" + shown[i] + "' and '" + shown[i + 1] + "'",
                                 "\\0 always separates elements and cannot be escaped: write the path "
                                 "with / or choose a name that does not start with 0"});
         }
     }
+}
+
+// The text of a raw list value from offset <from> on, as it may be shown:
+// a secret value in it masked, and the key whose value the cut falls in
+// named when that value is secret.
+static std::string ShownTail(const std::string& raw, size_t from, std::string& cutSecret)
+{
+    Elements pieces = SplitRaw(raw);
+    Elements masked = MaskedElements(pieces);
+    std::string shown;
+    size_t start = 0;  // where piece i starts in raw
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        size_t end = start + pieces[i].size();
+        size_t at = from > start ? from - start : 0;
+        if (end > from && masked[i] == pieces[i]) {
+            shown += pieces[i].substr(at);
+        } else if (end > from) {
+            size_t equals = pieces[i].find('=');
+            size_t value = equals == std::string::npos ? 0 : equals + 1;
+            if (at < value)
+                shown += pieces[i].substr(at, value - at);
+            else if (at > 0)
+                cutSecret = equals == std::string::npos ? "a secret" : pieces[i].substr(0, equals);
+            shown += MASKED_VALUE;
+        }
+        // The "\0" after the piece, whole or its "0" alone.
+        if (i + 1 < pieces.size() && end + 2 > from)
+            shown += from <= end ? "\\0" : "0";
+        start = end + 2;
+    }
+    return shown;
 }
 
 // The part of a list value the run drops: past its buffer, and the last
@@ -150,9 +195,13 @@ static void CheckListCut(LPCSTR section, const std::string& key, int line, const
     std::string full = ReadFullValue(section, key.c_str());
     if (full.size() <= kept || full.compare(0, kept, raw, 0, kept) != 0)
         return;
+    std::string cutSecret;
+    std::string lost = ShownTail(full, kept, cutSecret);
+    if (!cutSecret.empty())
+        lost += " (the cut falls inside the value of " + cutSecret + ")";
     findings.push_back({"cut", section, key, line,
                         key + " is " + std::to_string(full.size()) + " characters; the run keeps " +
-                            std::to_string(kept) + " and cuts off: " + full.substr(kept),
+                            std::to_string(kept) + " and cuts off: " + lost,
                         "shorten the value to 998 characters or fewer"});
 }
 

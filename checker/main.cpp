@@ -102,6 +102,7 @@ static int Check(int argc, char** argv)
     FindListFindings(plan, file, findings);
     FindFileFindings(file, findings);
     FindOdbcIniFindings(plan, file, findings);
+    FindInstallerFindings(plan, file, findings);
     // In file order, so the report reads top to bottom.
     std::stable_sort(findings.begin(), findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });

@@ -25,15 +25,17 @@ static std::string Shown(const std::string& name)
 static void CheckName(LPCSTR section, const std::string& key, int line, LPCSTR what, LPCSTR iniFile,
                       const std::string& name, Findings& findings)
 {
+    // A driver's name is an element of its list like any other.
+    std::string shown = Shown(MaskedElement(name));
     if (name.find_first_of("[]") != std::string::npos)
         findings.push_back({"bracket-name", section, key, line,
-                            std::string("the ") + what + " '" + Shown(name) +
-                                "' holds a bracket, which splits its section [" + Shown(name) +
+                            std::string("the ") + what + " '" + shown +
+                                "' holds a bracket, which splits its section [" + shown +
                                 "] in unixODBC's " + iniFile,
                             "remove [ and ] from the name"});
     if (name.size() > LONGEST_NAME)
         findings.push_back({"long-name", section, key, line,
-                            std::string("the ") + what + " '" + Shown(name) + "' is " +
+                            std::string("the ") + what + " '" + shown + "' is " +
                                 std::to_string(name.size()) +
                                 " characters: unixODBC reads lines of at most 999, so its section "
                                 "header breaks in " + iniFile,
@@ -53,7 +55,7 @@ static void CheckKey(LPCSTR section, const std::string& listKey, int line, LPCST
         findings.push_back({"comment-key", section, listKey, line,
                             "the key '" + Shown(key) + "' starts with '" + key[0] +
                                 "', so unixODBC's " + iniFile + " reads its line as a comment: '" +
-                                Shown(element) + "' is lost",
+                                Shown(MaskedElement(element)) + "' is lost",
                             "rename the key: no ; or # first, no [ or ]"});
     } else if (key.find_first_of("[]") != std::string::npos) {
         findings.push_back({"header-key", section, listKey, line,

@@ -17,8 +17,9 @@ static std::string Printable(const std::string& text)
     return shown;
 }
 
-static void PrintElements(FILE* out, const Elements& elements)
+static void PrintElements(FILE* out, const Elements& list)
 {
+    Elements elements = MaskedElements(list);
     if (elements.empty())
         std::fprintf(out, "    (empty list)\n");
     for (size_t i = 0; i < elements.size(); ++i)

@@ -1,6 +1,9 @@
 // The one rule for what is secret. A key is secret when it is one of the
 // exact names below, or holds one of the fragments, compared without regard
-// to case; the README lists both tables with the reason for each row.
+// to case; the README lists both in one table, with the reason for each.
+// Blanks and the INI file's own marks (; # [ ]) around a key do not count:
+// ";PWD" and "[PWD]" are PWD written so that unixODBC's files break, and
+// their values are no less secret.
 #include "secret_keys.h"
 
 #include <algorithm>
@@ -21,10 +24,12 @@ static const char* const SECRET_NAMES[] = {
 // Fragments that mark a credential whatever the driver calls the rest.
 static const char* const SECRET_FRAGMENTS[] = {"PASSWORD", "PASSWD", "SECRET", "TOKEN"};
 
+static const char AROUND_A_KEY[] = " \t;#[]";
+
 static std::string FoldedTrimmed(const std::string& key)
 {
-    size_t first = key.find_first_not_of(" \t");
-    size_t last = key.find_last_not_of(" \t");
+    size_t first = key.find_first_not_of(AROUND_A_KEY);
+    size_t last = key.find_last_not_of(AROUND_A_KEY);
     std::string folded = first == std::string::npos ? "" : key.substr(first, last - first + 1);
     for (char& c : folded) {
         if (c >= 'a' && c <= 'z')
@@ -55,13 +60,46 @@ std::string MaskedElement(const std::string& element)
     return element.substr(0, equals + 1) + MASKED_VALUE;
 }
 
+// Whether each element is (part of) a secret: a secret key=value, or an
+// element without '=' that follows one, the rest of a value that a \0
+// inside it split off.
+static std::vector<bool> SecretParts(const std::vector<std::string>& elements)
+{
+    std::vector<bool> secret(elements.size(), false);
+    for (size_t i = 0; i < elements.size(); ++i) {
+        size_t equals = elements[i].find('=');
+        if (equals != std::string::npos)
+            secret[i] = IsSecretKey(elements[i].substr(0, equals));
+        else
+            secret[i] = i > 0 && secret[i - 1] && !elements[i].empty();
+    }
+    return secret;
+}
+
+std::vector<std::string> MaskedElements(const std::vector<std::string>& elements)
+{
+    std::vector<bool> secret = SecretParts(elements);
+    std::vector<std::string> masked;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        size_t equals = elements[i].find('=');
+        if (!secret[i])
+            masked.push_back(elements[i]);
+        else if (equals == std::string::npos)
+            masked.push_back(MASKED_VALUE);
+        else
+            masked.push_back(elements[i].substr(0, equals + 1) + MASKED_VALUE);
+    }
+    return masked;
+}
+
 std::vector<std::string> SecretValues(const std::vector<std::string>& elements)
 {
+    std::vector<bool> secret = SecretParts(elements);
     std::vector<std::string> secrets;
-    for (const std::string& element : elements) {
-        size_t equals = element.find('=');
-        if (equals != std::string::npos && IsSecretKey(element.substr(0, equals)))
-            secrets.push_back(element.substr(equals + 1));
+    for (size_t i = 0; i < elements.size(); ++i) {
+        size_t equals = elements[i].find('=');
+        if (secret[i])
+            secrets.push_back(equals == std::string::npos ? elements[i] : elements[i].substr(equals + 1));
     }
     return secrets;
 }

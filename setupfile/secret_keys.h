@@ -9,15 +9,21 @@
 // What a secret value is shown as, whatever its length.
 extern const char MASKED_VALUE[];
 
-// Whether an attribute key names a secret (blanks around it and case do not
-// matter).
+// Whether an attribute key names a secret (case, and blanks and the INI
+// marks ; # [ ] around it, do not matter).
 bool IsSecretKey(const std::string& key);
 
 // "key=value" with the value masked when the key is secret; anything else
 // unchanged.
 std::string MaskedElement(const std::string& element);
 
-// The values of the secret keys among "key=value" elements.
+// A list of elements as it may be shown: each secret value masked, and an
+// element without '=' right after a secret one (the rest of its value,
+// split off by a \0 inside it) masked whole.
+std::vector<std::string> MaskedElements(const std::vector<std::string>& elements);
+
+// The values of the secret keys among "key=value" elements, with the rest
+// of a value split off by a \0 inside it (as MaskedElements).
 std::vector<std::string> SecretValues(const std::vector<std::string>& elements);
 
 // Text with every occurrence of each non-empty secret masked, for messages

@@ -3,7 +3,10 @@
 
 reports           text output against <case>.expected (--update rewrites
                   them), --quiet, --json (strict UTF-8 JSON whose findings
-                  match the text) and the exit status
+                  match the text) and the exit status; the examples and the
+                  README's sample setup file give no findings
+secrets           a marker password in every place a value can take never
+                  shows in any output format, on stdout or stderr
 exit-codes        files that cannot be read, refused paths, files that are
                   not regular (a FIFO, a device, a pipe as /dev/stdin) or
                   over the size limit, bad usage
@@ -99,6 +102,27 @@ def test_reports(options):
     if report:
         check(report["window"]["message"] == "Gr\u00fc\u00dfe", "non_utf8.ini: valid UTF-8 passes as is")
         check(report["drivers"][0]["elements"][1] == "Driver=C:\\odbc\\p\u00e9.dll", "non_utf8.ini: element escaping")
+    test_clean_files(options)
+
+
+def readme_sample(options):
+    """The setup file the README shows under "The setup file"."""
+    with open(os.path.join(options.source, "README.md"), encoding="utf-8") as f:
+        readme = f.read()
+    section = readme.split("\n## The setup file\n", 1)[1]
+    return section.split("```ini\n", 1)[1].split("```", 1)[0]
+
+
+def test_clean_files(options):
+    examples = os.path.join(options.source, "examples")
+    with tempfile.TemporaryDirectory() as folder:
+        sample = os.path.join(folder, "readme-sample.ini")
+        with open(sample, "w", encoding="utf-8") as f:
+            f.write(readme_sample(options))
+        files = [os.path.join(examples, f) for f in sorted(os.listdir(examples)) if f.endswith(".ini")]
+        for path in files + [sample]:
+            status, output = run([options.checker, "--quiet", path])
+            check(status == 0 and output == b"", f"{os.path.basename(path)} has findings: {output[:400]!r}")
 
 
 def test_exit_codes(options):
@@ -213,6 +237,19 @@ def calls_of_run(options, path):
     return plan
 
 
+MASK = "********"
+
+
+def same_but_masks(planned, done):
+    """Equal, but where the plan shows a masked value ("PWD=********", or
+    "********" for the rest of one split by a \\0) the run may pass any."""
+    if isinstance(planned, str) and isinstance(done, str) and planned.endswith(MASK):
+        return done.startswith(planned[:-len(MASK)])
+    if isinstance(planned, (list, tuple)) and isinstance(done, (list, tuple)):
+        return len(planned) == len(done) and all(same_but_masks(p, d) for p, d in zip(planned, done))
+    return planned == done
+
+
 def test_plan_matches_run(options):
     files = [os.path.join(options.cases, c) for c in cases(options)]
     files += [os.path.join(options.scenarios, f) for f in sorted(os.listdir(options.scenarios)) if f.endswith(".ini")]
@@ -229,7 +266,7 @@ def test_plan_matches_run(options):
         }
         done = calls_of_run(options, path)
         for part in planned:
-            check(planned[part] == done[part], f"{os.path.basename(path)}: {part} planned {planned[part]!r:.200} "
+            check(same_but_masks(planned[part], done[part]), f"{os.path.basename(path)}: {part} planned {planned[part]!r:.200} "
                                                f"but the run made {done[part]!r:.200}")
 
 
@@ -257,6 +294,85 @@ def test_generated(options):
         check(status == 0 and output.split(b"\n", 1)[1] == original.split(b"\n", 1)[1], "UTF-16 file reads differently")
 
 
+# A password that must never be printed. Any five characters of it in a row
+# count as a leak, so a value cut or split in two is caught as well.
+MARKER = "Qz7Vx3Kp9Wm2Jt5"
+M = MARKER
+
+
+def cut_at(attributes_before, cut_inside):
+    """A list value whose 999-character buffer ends <cut_inside>
+    characters into the marker (before it when negative)."""
+    pad = 999 - len(attributes_before) - len("\\0PWD=") - cut_inside
+    return attributes_before + "x" * pad + "\\0PWD=" + M + "\\0Database=/srv/after.db"
+
+
+def data_source(attributes, request="ODBC_ADD_SYS_DSN"):
+    return f"[Data Sources]\nDSDriver1=D\nDSAttrib1={attributes}\nDSRequest1={request}\n"
+
+
+# Every place a value can take in a setup file (the installer's own error
+# messages are velloran-apply's, not the checker's); user data sources and
+# removals are in cases/shared_secrets.ini.
+SECRET_PLACES = [
+    ("driver list", f"[Drivers]\nDriver1=D\\0Driver=/d.so\\0PWD={M}\n"),
+    ("translator list", f"[Translators]\nTranslator1=T\\0Translator=/t.so\\0Token={M}\n"),
+    ("system data-source list", data_source(f"DSN=S\\0Password={M}")),
+    ("every secret key", data_source("DSN=S\\0" + "\\0".join(
+        f"{key}={M}{n}" for n, key in enumerate(
+            ["PWD", "pwd", "DbPassword", "Passwd", "ClientSecret", "AccessToken", "AccessKey",
+             "AuthenticationKey", "AccountKey", "APIKey", "PrivateKey"])))),
+    ("quoted list", f'[Drivers]\nDriver1="D\\0Driver=/d.so\\0PWD={M}"\n'),
+    ("value holding =", data_source(f"DSN=S\\0PWD=a={M}")),
+    ("cut inside the value", data_source(cut_at("DSN=S\\0Database=", 7))),
+    ("cut inside the key", data_source(cut_at("DSN=S\\0Database=", -2))),
+    ("cut inside the \\0", data_source(cut_at("DSN=S\\0Database=", -5))),
+    ("cut before the key", data_source(cut_at("DSN=S\\0Database=", -20))),
+    ("cut at the last character", data_source("PWD=" + "y" * (999 - 4 - len(M)) + M)),
+    ("\\0 inside the value", data_source(f"DSN=S\\0PWD={M[:7]}\\0{M[7:]}\\0Database=/x")),
+    ("value after an empty element", data_source(f"DSN=S\\0\\0PWD={M}\\0Database=/x")),
+    ("value after a leading \\0", data_source(f"\\0DSN=S\\0PWD={M}")),
+    ("value after a gap in the list", f"[Drivers]\nDriver1=D\\0Driver=/d.so\nDriver3=E\\0PWD={M}\n"),
+    ("data source after a gap", "[Data Sources]\nDSDriver1=D\nDSAttrib1=DSN=S\n"
+                                f"DSDriver3=D\nDSAttrib3=DSN=T\\0PWD={M}\n"),
+    ("comment-key element", data_source(f"DSN=S\\0;PWD={M}\\0 #Password={M}x")),
+    ("bracket key", f"[Drivers]\nDriver1=D\\0[PWD]={M}\\0[Secret={M}y\n"),
+    ("blanks around key and value", data_source(f"DSN=S\\0 PWD = {M} ")),
+    ("key twice", data_source(f"DSN=S\\0PWD={M}\\0pwd={M}z")),
+    ("unread key and section", f"[Data Sources]\nDSAtrib1=PWD={M}\n[Extras]\nPWD={M}\n"),
+]
+
+
+# Places whose value the run never reads, so the plan shows no mask either.
+NEVER_READ = {"value after a gap in the list", "data source after a gap", "unread key and section"}
+
+
+def leaks(output):
+    text = output.decode("latin-1")
+    return sorted({M[i:i + 5] for i in range(len(M) - 4) if M[i:i + 5] in text})
+
+
+def test_secrets(options):
+    with tempfile.TemporaryDirectory() as folder:
+        for place, content in SECRET_PLACES:
+            path = os.path.join(folder, "secret.ini")
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(content)
+            for flags in ([], ["--quiet"], ["--json"], ["--json", "--quiet"]):
+                status, output, errors = run_errors([options.checker] + flags + [path])
+                for stream, data in (("stdout", output), ("stderr", errors)):
+                    found = leaks(data)
+                    if found:
+                        lines = [line for line in data.decode("latin-1").splitlines()
+                                 if any(part in line for part in found)]
+                        FAILURES.append(
+                            f"SECRET LEAKED ({place}, velloran-check {' '.join(flags)}, {stream}): "
+                            f"{found} in\n    " + "\n    ".join(lines))
+                check(status in (0, 1), f"{place} {flags}: exit status {status}, stderr {errors[:200]!r}")
+                if flags == [] and place not in NEVER_READ:
+                    check(MASK.encode() in output, f"{place}: no {MASK} in the plan:\n{output.decode('latin-1')}")
+
+
 def test_many_sections(options):
     # Quadratic work shows as CTest's timeout long before it shows here.
     with tempfile.TemporaryDirectory() as folder:
@@ -274,14 +390,15 @@ def test_many_sections(options):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("group", choices=["reports", "exit-codes", "plan-matches-run", "generated", "many-sections"])
-    for name in ("checker", "velloran", "fake-dir", "cases", "scenarios"):
+    parser.add_argument("group", choices=["reports", "exit-codes", "plan-matches-run", "generated", "many-sections",
+                                          "secrets"])
+    for name in ("checker", "velloran", "fake-dir", "cases", "scenarios", "source"):
         parser.add_argument("--" + name)
     parser.add_argument("--update", action="store_true", help="rewrite the .expected files")
     options = parser.parse_args()
     {"reports": test_reports, "exit-codes": test_exit_codes,
      "plan-matches-run": test_plan_matches_run, "generated": test_generated,
-     "many-sections": test_many_sections}[options.group](options)
+     "many-sections": test_many_sections, "secrets": test_secrets}[options.group](options)
     for failure in FAILURES:
         print("FAIL:", failure)
     return 1 if FAILURES else 0
