@@ -9,7 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
 #include <map>
+#include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -216,3 +225,239 @@ TEST_F(ApplyOnUnixOdbc, FailuresCarryUnixOdbcsOwnMessage)
 }
 
 }  // namespace
+
+namespace {
+
+const char MARKER[] = "Hunter2-marker";
+
+// One case of an administrator's run that once gave an untrue report: the
+// configuration before, the setup file's data sources, then runs of
+// velloran-apply, each with its options, exit status and outcomes.
+struct Step {
+    std::vector<std::string> options;
+    int status;
+    Expected outcomes;
+    bool writes;  // false: the configuration files must stay as they were
+};
+struct TruthRow {
+    const char* name;
+    std::string drivers;          // replaces the standard [Drivers] when not empty
+    std::string dataSources;
+    std::string systemIniBefore;  // odbc.ini as found
+    std::vector<Step> steps;
+    std::vector<std::string> inReport;  // text the last run's JSON must hold
+};
+
+const std::vector<TruthRow> TRUTH_ROWS = {
+    {"blanks and a repeated key settle after one run",
+     "[Drivers]\nDriver1=SQLite3\\0Description = SQLite driver\\0 Driver=" + std::string(SQLITE_DRIVER) +
+         "\\0Setup=" SETUP_LIBRARY "\n",
+     "DSDriver1=SQLite3\nDSAttrib1=DSN=Sales\\0 Database = /srv/x\\0Timeout=1\\0timeout=2\n"
+     "DSRequest1=ODBC_ADD_SYS_DSN\n",
+     "",
+     {{{}, 0, {"installed", "added"}, true},
+      {{"--check", "--skip-unchanged"}, 0, {"unchanged", "unchanged"}, false},
+      {{"--skip-unchanged"}, 0, {"unchanged", "unchanged"}, false},
+      {{"--skip-unchanged"}, 0, {"unchanged", "unchanged"}, false}},
+     {}},
+    {"names the installer trims are refused, with no call",
+     "[Drivers]\nDriver1=SQLite3 \\0Driver=" + std::string(SQLITE_DRIVER) + "\n",
+     "DSDriver1=SQLite3\nDSAttrib1=DSN=Sales \\0Database=/srv/x\nDSRequest1=ODBC_ADD_SYS_DSN\n", "",
+     {{{"--check"}, 1, {"fail", "fail"}, false}, {{}, 1, {"failed", "failed"}, false}},
+     {"has a blank at its start or end"}},
+    {"names that differ only in case: the later is refused",
+     "[Drivers]\nDriver1=SQLite3\\0Driver=" + std::string(SQLITE_DRIVER) + "\\0Setup=" SETUP_LIBRARY
+     "\nDriver2=sqlite3\\0Driver=" + std::string(SQLITE_DRIVER) + "\n",
+     "", "", {{{}, 1, {"installed", "failed"}, true}, {{"--skip-unchanged"}, 1, {"unchanged", "failed"}, false}},
+     {"an earlier driver is named 'SQLite3'"}},
+    {"re-adding replaces the data source and names every key it removed",
+     "", "DSDriver1=SQLite3\nDSAttrib1=DSN=Sales\\0Database=/srv/x\nDSRequest1=ODBC_ADD_SYS_DSN\n",
+     "[Sales]\nDriver=SQLite3\nDatabase=/srv/x\nPWD=" + std::string(MARKER) + "\nTraceFile=/tmp/t\n",
+     {{{"--check"}, 1, {"install", "configure"}, false}, {{}, 0, {"installed", "configured"}, true}},
+     {R"({"after":null,"before":"********","key":"PWD"})",
+      R"({"after":null,"before":"/tmp/t","key":"TraceFile"})"}},
+    {"a configure cannot bind the data source to another driver",
+     "", "DSDriver1=SQLite3\nDSAttrib1=DSN=Sales\\0Timeout=5\nDSRequest1=ODBC_CONFIG_SYS_DSN\n",
+     "[Sales]\nDriver=OldDrv\nDatabase=/srv/x\n",
+     {{{"--check", "--skip-unchanged"}, 1, {"install", "fail"}, false},
+      {{}, 1, {"installed", "failed"}, true},
+      {{"--skip-unchanged"}, 1, {"unchanged", "failed"}, false}},
+     {"uses driver 'OldDrv'"}},
+    {"removing a data source that is not there: --check predicts each run",
+     "", "DSDriver1=SQLite3\nDSAttrib1=DSN=Gone\nDSRequest1=ODBC_REMOVE_SYS_DSN\n", "",
+     {{{"--check"}, 1, {"install", "fail"}, false},
+      {{}, 1, {"installed", "failed"}, true},
+      {{"--check", "--skip-unchanged"}, 0, {"unchanged", "unchanged"}, false},
+      {{"--skip-unchanged"}, 0, {"unchanged", "unchanged"}, false}},
+     {}},
+};
+
+class ApplyTellsTheTruth : public ApplyOnUnixOdbc, public testing::WithParamInterface<TruthRow> {};
+
+}  // namespace
+
+TEST_P(ApplyTellsTheTruth, ReportsWhatTheConfigurationHolds)
+{
+    const TruthRow& row = GetParam();
+    box_.Write(fs::relative(systemIni(), box_.Dir()).string(), row.systemIniBefore);
+    std::string setup = row.drivers.empty()
+                            ? Write(row.dataSources)
+                            : box_.Write("setup.ini", row.drivers + "[Data Sources]\n" + row.dataSources);
+    nlohmann::json report;
+    for (size_t i = 0; i < row.steps.size(); ++i) {
+        const Step& step = row.steps[i];
+        int status = -1;
+        auto before = Files();
+        EXPECT_EQ(Outcomes(step.options, setup, status, &report), step.outcomes) << "step " << i;
+        EXPECT_EQ(status, step.status) << "step " << i << ": " << report.dump();
+        if (!step.writes)
+            EXPECT_TRUE(Files() == before) << "step " << i << " changed a file";
+    }
+    std::string last = report.dump();
+    for (const std::string& text : row.inReport)
+        EXPECT_NE(last.find(text), std::string::npos) << text << " not in " << last;
+    EXPECT_EQ(last.find(MARKER), std::string::npos) << "the password leaked: " << last;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ApplyTellsTheTruth, testing::ValuesIn(TRUTH_ROWS),
+                         [](const testing::TestParamInfo<TruthRow>& info) {
+                             std::string name;
+                             for (const char* c = info.param.name; *c != '\0'; ++c)
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             return name;
+                         });
+
+namespace {
+
+// A small tmpfs as the configuration folder, so writes run out of room.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& folder) : folder_(folder)
+    {
+        fs::create_directories(folder);
+        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=16k") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    // Takes every page that is left.
+    void Fill() const
+    {
+        std::ofstream filler(folder_ / "filler", std::ios::binary);
+        std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()) && filler.flush()) {
+        }
+    }
+
+private:
+    fs::path folder_;
+    bool mounted_;
+};
+
+std::string ManyDrivers(int count)
+{
+    std::string drivers = "[Drivers]\n";
+    for (int i = 1; i <= count; ++i)
+        drivers += "Driver" + std::to_string(i) + "=Bench Driver " + std::to_string(i) +
+                   "\\0Driver=/opt/bench/" + std::to_string(i) + ".so\n";
+    return drivers;
+}
+
+}  // namespace
+
+TEST_F(ApplyOnUnixOdbc, AFullDiskFailsTheEntryAndNamesWhatWasLost)
+{
+    fs::path folder = box_.Dir() / "small";
+    SmallDisk disk(folder);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a 16 KiB tmpfs needs root";
+    std::vector<std::string> small = {"ODBCSYSINI=" + folder.string(),
+                                      "ODBCINI=" + (folder / "user.ini").string(),
+                                      "LSAN_OPTIONS=detect_leaks=0"};
+    std::string setup = box_.Write("many.ini", ManyDrivers(300));
+    for (const char* options : {"", "--skip-unchanged"}) {
+        ProgramResult run = RunProgram(box_, APPLY_PROGRAM,
+                                       {std::string(options).empty() ? "--json" : options, "--json", setup},
+                                       small);
+        EXPECT_EQ(run.exitCode, 1) << options;
+        nlohmann::json report = nlohmann::json::parse(run.output);
+        IniSections stored = ReadIni(folder / "odbcinst.ini");
+        int installed = 0, cut = 0;
+        for (const nlohmann::json& entry : report["entries"]) {
+            bool held = stored[entry["name"]]["Driver"] != "";
+            installed += entry["outcome"] == "installed" ? 1 : 0;
+            // Nothing reported done that the file does not hold.
+            EXPECT_TRUE(held || entry["outcome"] == "failed") << entry.dump();
+            cut += entry["outcome"] == "failed" ? 1 : 0;
+        }
+        EXPECT_GT(cut, 0) << options;
+        EXPECT_EQ(report["failed"], cut);
+    }
+
+    // One data source configured on the full disk: unixODBC cuts the file,
+    // and the sections at its end are lost, though nobody asked for them.
+    fs::remove(folder / "odbcinst.ini");
+    std::string setupOfDrivers = Write("");
+    ASSERT_EQ(RunProgram(box_, APPLY_PROGRAM, {setupOfDrivers}, small).exitCode, 0);
+    std::string others;
+    for (int i = 1; i <= 30; ++i)
+        others += "[Other" + std::to_string(i) + "]\nDriver=SQLite3\nDatabase=" + std::string(230, 'd') + "\n";
+    box_.Write("small/odbc.ini", "[Sales]\nDriver=SQLite3\nDatabase=/srv/x\n" + others);
+    disk.Fill();
+    setup = box_.Write("note.ini", "[Data Sources]\nDSDriver1=SQLite3\nDSAttrib1=DSN=Sales\\0Note=" +
+                                       std::string(900, 'n') + "\nDSRequest1=ODBC_CONFIG_SYS_DSN\n");
+    ProgramResult run = RunProgram(box_, APPLY_PROGRAM, {"--json", setup}, small);
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    nlohmann::json report = nlohmann::json::parse(run.output);
+    ASSERT_FALSE(report["lost"].empty()) << run.output;
+    EXPECT_EQ(report["lost"].back()["section"], "Other30");
+    EXPECT_EQ(ReadIni(folder / "odbc.ini").count("Other30"), 0u);
+}
+
+TEST_F(ApplyOnUnixOdbc, ASignalEndsTheRunAfterTheReport)
+{
+    std::string setup = box_.Write("many.ini", ManyDrivers(1500));
+    StartedProgram started = StartProgram(box_, APPLY_PROGRAM, {"--json", setup},
+                                          {"ODBCINI=" + userIni().string(), "LSAN_OPTIONS=detect_leaks=0"});
+    // Mid-run: some drivers are in the file already.
+    for (int wait = 0; wait < 2000 && ReadIni(odbcinst()).size() < 20; ++wait)
+        usleep(5000);
+    kill(started.pid, SIGTERM);
+    ProgramResult run = FinishProgram(started);
+    EXPECT_EQ(run.exitCode, 128 + SIGTERM);
+    nlohmann::json report = nlohmann::json::parse(run.output);
+    EXPECT_EQ(report["interrupted"], "SIGTERM");
+    size_t reported = report["entries"].size();
+    EXPECT_LT(reported, 1500u) << "the signal came after the run";
+    EXPECT_EQ(ReadIni(odbcinst()).size(), reported) << "the file and the report disagree";
+    for (const nlohmann::json& entry : report["entries"])
+        EXPECT_EQ(entry["outcome"], "installed") << entry.dump();
+}
+
+TEST_F(ApplyOnUnixOdbc, WaitsABoundedTimeAndSaysWhyNothingWasDone)
+{
+    std::string setup = Write("");
+    int folder = open(box_.OdbcDir().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(flock(folder, LOCK_EX), 0);
+    auto before = Files();
+    ProgramResult held = Run(APPLY_PROGRAM, {"--wait", "1", setup});
+    close(folder);
+    EXPECT_EQ(held.exitCode, 1);
+    EXPECT_NE(held.errors.find("another run held the ODBC configuration"), std::string::npos) << held.errors;
+    EXPECT_TRUE(Files() == before);
+
+    // The checker's reasons for a file that cannot be read, and a name's
+    // control bytes shown, not sent to the terminal.
+    fs::path fifo = box_.Dir() / "setup.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ProgramResult refused = Run(APPLY_PROGRAM, {fifo.string()});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.errors.find("a pipe or FIFO"), std::string::npos) << refused.errors;
+    ProgramResult escaped = Run(APPLY_PROGRAM, {box_.Write("escape.ini", "[Drivers]\nDriver1=Bad\x1b[2KName\\0Driver=/x.so\n")});
+    EXPECT_EQ(escaped.output.find('\x1b'), std::string::npos);
+    EXPECT_NE(escaped.output.find("Bad\\x1B[2KName"), std::string::npos) << escaped.output;
+}
