@@ -3,6 +3,8 @@
 // string values are the section's keys.
 #include "odbc_configuration.h"
 
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -21,7 +23,8 @@ const StoreKey STORE_KEYS[STORE_COUNT] = {
 
 // Registry names are at most 255 characters; values as long as an
 // installer stores.
-enum { NAME_SIZE = 256, VALUE_SIZE = 32768 };
+const DWORD NAME_SIZE = 256;
+const DWORD VALUE_SIZE = 32768;
 
 bool ReadValues(HKEY key, ConfigurationSection& section)
 {
@@ -37,10 +40,15 @@ bool ReadValues(HKEY key, ConfigurationSection& section)
             return true;
         if (result != ERROR_SUCCESS)
             return false;
-        if (type != REG_SZ && type != REG_EXPAND_SZ)
-            continue;
-        data[dataSize < VALUE_SIZE ? dataSize : VALUE_SIZE] = '\0';
-        section.values.emplace_back(name, data.data());
+        // A usage count is a number; it reads as unixODBC writes it.
+        if (type == REG_DWORD && dataSize == sizeof(DWORD)) {
+            DWORD number;
+            std::memcpy(&number, data.data(), sizeof number);
+            section.values.emplace_back(name, std::to_string(number));
+        } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            data[dataSize < VALUE_SIZE ? dataSize : VALUE_SIZE] = '\0';
+            section.values.emplace_back(name, data.data());
+        }
     }
 }
 
