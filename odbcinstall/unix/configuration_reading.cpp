@@ -4,13 +4,15 @@
 // files are located by unixODBC's own functions, and opened without the
 // create flag that its read functions pass, so a check leaves no file
 // behind. These functions are exported by libodbcinst.so.2 but declared in
-// no installed header, so they are declared here, and looked up at run time:
-// a library without them reads as "cannot be read".
+// no installed header, so they are declared here, and looked up at run time;
+// a library without them is read through SQLGetPrivateProfileString, a
+// section and a key at a time, which may create a missing file.
 #include "odbc_configuration.h"
 #include "odbc_install.h"
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -94,6 +96,54 @@ void ReadSections(const IniFunctions& f, IniHandle ini, ConfigurationFile& file)
     }
 }
 
+typedef decltype(&SQLGetPrivateProfileString) ProfileStringFunction;
+typedef decltype(&SQLGetConfigMode) GetConfigModeFunction;
+typedef decltype(&SQLSetConfigMode) SetConfigModeFunction;
+
+// A NUL-separated list as the profile reader gives it for a NULL name.
+std::vector<std::string> ProfileNames(ProfileStringFunction read, LPCSTR section, LPCSTR file)
+{
+    std::vector<char> names(65536, '\0');
+    int length = read(section, NULL, "", names.data(), static_cast<int>(names.size()) - 1, file);
+    std::vector<std::string> listed;
+    for (int at = 0; length > 0 && at < length && names[at] != '\0'; at += listed.back().size() + 1)
+        listed.push_back(names.data() + at);
+    return listed;
+}
+
+void ReadKeyByKey(HMODULE library, ConfigurationStore store, ConfigurationFile& file)
+{
+    ProfileStringFunction read;
+    GetConfigModeFunction getMode;
+    SetConfigModeFunction setMode;
+    if (!Find(library, "SQLGetPrivateProfileString", read) ||
+        !Find(library, "SQLGetConfigMode", getMode) || !Find(library, "SQLSetConfigMode", setMode)) {
+        file.error = "the installer library cannot read its configuration";
+        return;
+    }
+    LPCSTR name = store == DRIVER_STORE ? "odbcinst.ini" : "odbc.ini";
+    file.place = store == DRIVER_STORE ? "odbcinst.ini"
+                 : store == SYSTEM_DATA_SOURCE_STORE ? "the system odbc.ini" : "the user's odbc.ini";
+    // The view is the library's own state: chosen for the read, put back.
+    UWORD mode = ODBC_BOTH_DSN;
+    bool modeRead = getMode(&mode) != FALSE;
+    if (store != DRIVER_STORE)
+        setMode(store == SYSTEM_DATA_SOURCE_STORE ? ODBC_SYSTEM_DSN : ODBC_USER_DSN);
+    char value[TEXT_BUFFER_SIZE];
+    for (const std::string& section : ProfileNames(read, NULL, name)) {
+        ConfigurationSection entry = {section, {}};
+        for (const std::string& key : ProfileNames(read, section.c_str(), name)) {
+            value[0] = '\0';
+            read(section.c_str(), key.c_str(), "", value, sizeof value, name);
+            entry.values.emplace_back(key, value);
+        }
+        file.sections.push_back(std::move(entry));
+    }
+    if (modeRead && store != DRIVER_STORE)
+        setMode(mode);
+    file.read = true;
+}
+
 }  // namespace
 
 // unixODBC writes a component's section anew, keeping only its usage count.
@@ -104,10 +154,13 @@ void ReadConfigurationStore(ConfigurationStore store, ConfigurationFile& file)
     file = ConfigurationFile{"", false, "", {}};
     HMODULE library = LoadLibraryA("odbccp32.dll");
     IniFunctions f;
-    if (library == NULL || !FindIniFunctions(library, f)) {
-        file.error = "the installer library cannot read its configuration";
-        if (library != NULL)
-            FreeLibrary(library);
+    if (library == NULL) {
+        file.error = "the installer library cannot be loaded";
+        return;
+    }
+    if (!FindIniFunctions(library, f)) {
+        ReadKeyByKey(library, store, file);
+        FreeLibrary(library);
         return;
     }
     file.place = StorePath(f, store);
