@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <cstdlib>
 #include <map>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -72,8 +73,18 @@ protected:
     // loaded), so sanitizer builds count no leaks here.
     ProgramResult Run(const std::string& program, const std::vector<std::string>& arguments)
     {
-        return RunProgram(box_, program, arguments,
-                          {"ODBCINI=" + userIni().string(), "LSAN_OPTIONS=detect_leaks=0"});
+        return RunProgram(box_, program, arguments, Settings({"ODBCINI=" + userIni().string()}));
+    }
+
+    // The installer library the suite runs against (another unixODBC when
+    // VELLORAN_TEST_INSTALLER_DIR names its folder) on top of `settings`.
+    static std::vector<std::string> Settings(std::vector<std::string> settings)
+    {
+        settings.push_back("LSAN_OPTIONS=detect_leaks=0");
+        const char* installer = std::getenv("VELLORAN_TEST_INSTALLER_DIR");
+        if (installer != nullptr && installer[0] != '\0')
+            settings.push_back(std::string("LD_LIBRARY_PATH=") + installer);
+        return settings;
     }
 
     // The outcomes of a --json run, in order, and its exit status.
@@ -293,6 +304,11 @@ const std::vector<TruthRow> TRUTH_ROWS = {
      {}},
 };
 
+void PrintTo(const TruthRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class ApplyTellsTheTruth : public ApplyOnUnixOdbc, public testing::WithParamInterface<TruthRow> {};
 
 }  // namespace
@@ -311,8 +327,9 @@ TEST_P(ApplyTellsTheTruth, ReportsWhatTheConfigurationHolds)
         auto before = Files();
         EXPECT_EQ(Outcomes(step.options, setup, status, &report), step.outcomes) << "step " << i;
         EXPECT_EQ(status, step.status) << "step " << i << ": " << report.dump();
-        if (!step.writes)
+        if (!step.writes) {
             EXPECT_TRUE(Files() == before) << "step " << i << " changed a file";
+        }
     }
     std::string last = report.dump();
     for (const std::string& text : row.inReport)
@@ -375,9 +392,8 @@ TEST_F(ApplyOnUnixOdbc, AFullDiskFailsTheEntryAndNamesWhatWasLost)
     SmallDisk disk(folder);
     if (!disk.Mounted())
         GTEST_SKIP() << "mounting a 16 KiB tmpfs needs root";
-    std::vector<std::string> small = {"ODBCSYSINI=" + folder.string(),
-                                      "ODBCINI=" + (folder / "user.ini").string(),
-                                      "LSAN_OPTIONS=detect_leaks=0"};
+    std::vector<std::string> small = Settings({"ODBCSYSINI=" + folder.string(),
+                                               "ODBCINI=" + (folder / "user.ini").string()});
     std::string setup = box_.Write("many.ini", ManyDrivers(300));
     for (const char* options : {"", "--skip-unchanged"}) {
         ProgramResult run = RunProgram(box_, APPLY_PROGRAM,
@@ -422,7 +438,7 @@ TEST_F(ApplyOnUnixOdbc, ASignalEndsTheRunAfterTheReport)
 {
     std::string setup = box_.Write("many.ini", ManyDrivers(1500));
     StartedProgram started = StartProgram(box_, APPLY_PROGRAM, {"--json", setup},
-                                          {"ODBCINI=" + userIni().string(), "LSAN_OPTIONS=detect_leaks=0"});
+                                          Settings({"ODBCINI=" + userIni().string()}));
     // Mid-run: some drivers are in the file already.
     for (int wait = 0; wait < 2000 && ReadIni(odbcinst()).size() < 20; ++wait)
         usleep(5000);
@@ -480,8 +496,9 @@ TEST_F(ApplyOnUnixOdbc, WhatARunPutsInPlaceIsAFixedPoint)
         ASSERT_EQ(again["entries"].size(), first["entries"].size());
         for (size_t i = 0; i < first["entries"].size(); ++i) {
             const nlohmann::json& entry = again["entries"][i];
-            if (entry["phase"] != "manager" && first["entries"][i]["outcome"] != "failed")
+            if (entry["phase"] != "manager" && first["entries"][i]["outcome"] != "failed") {
                 EXPECT_EQ(entry["outcome"], "unchanged") << entry.dump();
+            }
         }
         EXPECT_TRUE(Files() == applied) << "the second run changed a file";
     }
