@@ -1,18 +1,14 @@
 #!/usr/bin/env python3
-"""The .msi packages the Windows builds make with wixl.
+"""The .msi packages, with the build's own packaging step (cmake -P):
 
     msi_test.py lifecycle|signing --msi X64.MSI [--x86-msi X86.MSI]
         --config MSI-CONFIG --script cmake/windows_msi.cmake --version VERSION
 
-lifecycle: in a temporary Wine prefix, the x64 package as a deployment
-script uses it: a lower version (made here by the build's own packaging
-step) installed silently and replaced by this one, velloran-apply.exe run
-from the install folder on the example through Wine's installer, the lower
-version refused, and msiexec /x leaving no file and no key. The x86
-package by its tables, since installing it needs wine32.
-signing: a certificate made on the spot, given to the build's packaging
-step: every program, the DLL and the package verify.
-Exits 77 (skipped) without wine, msitools or openssl.
+lifecycle: the x64 package under Wine in a temporary prefix: upgrade from
+a lower version made here, run from the install folder, downgrade refused,
+msiexec /x clean; the x86 package by its tables (installing it needs
+wine32). signing: a certificate made here; every binary and the package
+verify. Exits 77 (skipped) without wine, msitools or openssl.
 """
 import argparse
 import shutil
@@ -35,10 +31,6 @@ FILES = ["LICENSE", "examples/sqlite-datasource.ini", "examples/sqlite.ini"] + P
 UNINSTALL = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 KEY = "HKLM\\SOFTWARE\\Velloran"
 ERROR_INSTALL_FAILURE = 1603 & 0xFF  # as a Linux exit status
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def msiinfo(*args):
@@ -81,7 +73,8 @@ class Lifecycle(unittest.TestCase):
         older = make_package(SCRATCH / "velloran-0.9.0-x64.msi", VERSION="0.9.0")
 
         def msiexec(action, msi):
-            return wine.run("msiexec", action, windows_path(msi), "/qn", timeout=180).returncode
+            path = "Z:" + str(msi).replace("/", "\\")
+            return wine.run("msiexec", action, path, "/qn", timeout=180).returncode
 
         def version(msi):
             found = wine.registry(UNINSTALL + product(msi)["ProductCode"], 64, "DisplayVersion")
