@@ -1,5 +1,5 @@
-# Installation, and the packages made from it: a .deb on Linux, a .zip on
-# Windows.
+# Installation, and the packages made from it: a .deb on Linux, a .zip and
+# an .msi on Windows.
 include(GNUInstallDirs)
 set(velloran_examples examples/sqlite.ini examples/sqlite-datasource.ini)
 if(WIN32)
@@ -12,6 +12,91 @@ if(WIN32)
   install(TARGETS velloran velloran-check velloran-apply velloran_setup
     RUNTIME DESTINATION ${velloran_windows_dir})
   install(FILES ${velloran_examples} README.md LICENSE DESTINATION .)
+
+  # Authenticode signatures, when a certificate and its key are given: on
+  # the programs and the DLL as installed (after cpack strips them, so the
+  # .zip's copies are signed) and on the .msi and its files. The key stays
+  # outside the source tree.
+  set(VELLORAN_SIGN_CERT "$ENV{VELLORAN_SIGN_CERT}" CACHE FILEPATH
+    "Authenticode certificate (PEM or DER) for the Windows programs and packages; empty: unsigned")
+  set(VELLORAN_SIGN_KEY "$ENV{VELLORAN_SIGN_KEY}" CACHE FILEPATH
+    "Private key of VELLORAN_SIGN_CERT (PEM or DER, not encrypted)")
+  set(VELLORAN_SIGN_TIMESTAMP_URL "$ENV{VELLORAN_SIGN_TIMESTAMP_URL}" CACHE STRING
+    "RFC 3161 time-stamp server for the signatures; empty: no time stamp")
+  if(VELLORAN_SIGN_CERT OR VELLORAN_SIGN_KEY)
+    foreach(variable VELLORAN_SIGN_CERT VELLORAN_SIGN_KEY)
+      if(NOT ${variable} OR NOT EXISTS "${${variable}}")
+        message(FATAL_ERROR "Signing needs both VELLORAN_SIGN_CERT and VELLORAN_SIGN_KEY, "
+          "each an existing file: ${variable} is \"${${variable}}\"")
+      endif()
+      file(REAL_PATH "${${variable}}" file)
+      cmake_path(IS_PREFIX PROJECT_SOURCE_DIR "${file}" NORMALIZE inside)
+      if(inside)
+        message(FATAL_ERROR "${variable} (${file}) lies in the source tree: keep "
+          "certificates and keys where no commit can take them")
+      endif()
+    endforeach()
+    find_program(VELLORAN_OSSLSIGNCODE osslsigncode REQUIRED)
+    message(STATUS "Signing the Windows programs and packages with ${VELLORAN_SIGN_CERT}")
+    set(velloran_signed_files)
+    foreach(program velloran.exe velloran-check.exe velloran-apply.exe velloran-setup.dll)
+      list(APPEND velloran_signed_files
+        "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${velloran_windows_dir}/${program}")
+    endforeach()
+    install(CODE "
+      set(VELLORAN_SIGN_CERT [[${VELLORAN_SIGN_CERT}]])
+      set(VELLORAN_SIGN_KEY [[${VELLORAN_SIGN_KEY}]])
+      set(VELLORAN_SIGN_TIMESTAMP_URL [[${VELLORAN_SIGN_TIMESTAMP_URL}]])
+      include([[${PROJECT_SOURCE_DIR}/cmake/signing.cmake]])
+      velloran_sign_files(${velloran_signed_files})")
+  endif()
+
+  # The .msi of this build's architecture, made by a custom target that runs
+  # wixl (msitools) on packaging/windows/velloran.wxs. Not a CPack
+  # generator: CPack's WIX generator drives the WiX Toolset's candle and
+  # light, Windows programs that take no other compiler, and CPACK_GENERATOR
+  # here makes the one .zip of both builds, while each build makes its own
+  # .msi. As a target of the build it comes out of every `cmake --build`
+  # and is made again when a program changes.
+  find_program(VELLORAN_WIXL wixl)
+  if(VELLORAN_WIXL)
+    set(velloran_msi_arch ${velloran_windows_dir})
+    set(velloran_msi ${CMAKE_BINARY_DIR}/velloran-${PROJECT_VERSION}-${velloran_msi_arch}.msi)
+    set(velloran_msi_config ${CMAKE_BINARY_DIR}/packaging/msi-config.cmake)
+    list(TRANSFORM velloran_examples PREPEND ${PROJECT_SOURCE_DIR}/ OUTPUT_VARIABLE velloran_msi_examples)
+    # A -D on the cmake -P command line wins over these (see the script).
+    file(GENERATE OUTPUT ${velloran_msi_config} CONTENT "\
+foreach(pair
+    \"ARCH;${velloran_msi_arch}\" \"VERSION;${PROJECT_VERSION}\" \"OUTPUT_DIR;${CMAKE_BINARY_DIR}\"
+    \"WIXL;${VELLORAN_WIXL}\" \"STRIP;${CMAKE_STRIP}\"
+    \"WXS;${PROJECT_SOURCE_DIR}/packaging/windows/velloran.wxs\"
+    \"PROGRAMS;$<TARGET_FILE:velloran>;$<TARGET_FILE:velloran-check>;$<TARGET_FILE:velloran-apply>;$<TARGET_FILE:velloran_setup>\"
+    \"LICENSE;${PROJECT_SOURCE_DIR}/LICENSE\" \"EXAMPLES;${velloran_msi_examples}\"
+    \"VELLORAN_SIGN_CERT;${VELLORAN_SIGN_CERT}\" \"VELLORAN_SIGN_KEY;${VELLORAN_SIGN_KEY}\"
+    \"VELLORAN_SIGN_TIMESTAMP_URL;${VELLORAN_SIGN_TIMESTAMP_URL}\")
+  list(POP_FRONT pair name)
+  if(NOT DEFINED \${name})
+    set(\${name} \"\${pair}\")
+  endif()
+endforeach()
+")
+    set(velloran_sign_inputs)
+    if(VELLORAN_SIGN_CERT)
+      set(velloran_sign_inputs ${VELLORAN_SIGN_CERT} ${VELLORAN_SIGN_KEY})
+    endif()
+    add_custom_command(OUTPUT ${velloran_msi}
+      COMMAND ${CMAKE_COMMAND} -DCONFIG=${velloran_msi_config}
+        -P ${PROJECT_SOURCE_DIR}/cmake/windows_msi.cmake
+      DEPENDS velloran velloran-check velloran-apply velloran_setup
+        ${velloran_msi_config} ${PROJECT_SOURCE_DIR}/cmake/windows_msi.cmake
+        ${PROJECT_SOURCE_DIR}/cmake/signing.cmake ${PROJECT_SOURCE_DIR}/packaging/windows/velloran.wxs
+        ${PROJECT_SOURCE_DIR}/LICENSE ${velloran_msi_examples} ${velloran_sign_inputs}
+      COMMENT "Packing velloran-${PROJECT_VERSION}-${velloran_msi_arch}.msi with wixl"
+      VERBATIM)
+    add_custom_target(velloran_msi ALL DEPENDS ${velloran_msi})
+  else()
+    message(STATUS "wixl not found (Debian package wixl): no .msi")
+  endif()
 else()
   # Beside the distribution's ODBC drivers and setup libraries, the path the
   # example setup file names.

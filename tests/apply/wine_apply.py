@@ -25,11 +25,12 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
-from wine import Wine  # noqa: E402
+from wine import PE_I386, X86_SKIP_MESSAGE, Wine, pe_machine, runs_x86  # noqa: E402
 
 SKIPPED = 77
 ARGS = None
 WINE = None
+X86 = False
 
 
 class Prefix(Wine):
@@ -42,7 +43,10 @@ class Prefix(Wine):
     def boot(self):
         if not super().boot():
             raise RuntimeError("wineboot failed in " + str(self.prefix))
-        shutil.copy(ARGS.setup_dll, self.prefix / "drive_c" / "windows" / "system32" / "velloran-setup.dll")
+        # Where the installer of the build's bitness looks for a bare
+        # Driver= name: an x86 build's system folder under WoW64 is syswow64.
+        system = "syswow64" if X86 else "system32"
+        shutil.copy(ARGS.setup_dll, self.prefix / "drive_c" / "windows" / system / "velloran-setup.dll")
 
     def close(self):
         if self.prefix.exists():
@@ -141,9 +145,7 @@ class Deployment(unittest.TestCase):
             with self.subTest(options=options):
                 self.assertEqual(windows[0], unix[0])
                 self.assertEqual(without_file(windows[1]), without_file(unix[1]))
-                # Bytes too: the view each build names and the Windows
-                # console's CRLF are the only other differences.
-                self.assertEqual(json.loads(windows[1])["view"], "64-bit")
+                self.assertEqual(json.loads(windows[1])["view"], "32-bit" if X86 else "64-bit")
 
     def test_exit_status_through_wine(self):
         self.assertEqual(wine_apply("")[0], 0)
@@ -159,7 +161,7 @@ class Deployment(unittest.TestCase):
 
 
 def main():
-    global ARGS, WINE
+    global ARGS, WINE, X86
     parser = argparse.ArgumentParser()
     parser.add_argument("--apply", required=True)
     parser.add_argument("--setup-dll", required=True)
@@ -170,6 +172,10 @@ def main():
     missing = [tool for tool in ("wine", "wineboot", "wineserver") if shutil.which(tool) is None]
     if missing:
         print("skipped: %s not installed" % ", ".join(missing))
+        return SKIPPED
+    X86 = pe_machine(ARGS.apply) == PE_I386
+    if X86 and not runs_x86():
+        print(X86_SKIP_MESSAGE)
         return SKIPPED
     # CTest's timeout ends the run with SIGTERM: still stop Wine and remove the prefix.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))

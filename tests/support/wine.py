@@ -1,10 +1,35 @@
 """Commands in a Wine prefix of the tests' own, never the account's: its
-environment, its first boot, and its server stopped. Standard library only.
+environment, its first boot, its server stopped, and its registry read and
+written in a named view. Whether this Wine runs x86 programs. Standard
+library only.
 """
 import contextlib
 import os
 import subprocess
 from pathlib import Path
+
+PE_I386 = 0x14C
+
+
+def pe_machine(path):
+    """The machine field of a Windows program's PE header."""
+    data = Path(path).read_bytes()
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[header + 4:header + 6], "little")
+
+
+def runs_x86():
+    """Debian's 32-bit Wine loader (wine32) is there and the kernel runs it."""
+    try:
+        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True,
+                              timeout=30).returncode == 0
+    except OSError:
+        return False
+
+
+X86_SKIP_MESSAGE = ("skipped: this Wine runs no x86 programs: Debian's wine32:i386 is missing, "
+                    "or the kernel runs no 32-bit code (scripts/install-deps.sh installs "
+                    "wine32 where it does)")
 
 
 class Wine:
@@ -44,3 +69,25 @@ class Wine:
 
     def stop(self):
         self.server("-k", timeout=30)
+
+    def registry(self, key, view, value=None):
+        """The values of `key` as {name: data} in the 32- or 64-bit registry
+        view; None when the key (or `value`) is not there. With wine32
+        installed, `wine reg` is the 32-bit reg.exe, so the view is always
+        named."""
+        args = ["reg", "query", key, "/reg:%d" % view] + (["/v", value] if value else [])
+        result = self.run(*args)
+        if result.returncode != 0:
+            return None
+        values = {}
+        for line in result.stdout.splitlines():
+            parts = line.strip().split("    ")
+            if line.startswith("    ") and len(parts) == 3:
+                values[parts[0]] = parts[2]
+        return values
+
+    def registry_add(self, key, view, name, data):
+        """Sets a string value in the 32- or 64-bit registry view."""
+        result = self.run("reg", "add", key, "/v", name, "/d", data, "/f", "/reg:%d" % view)
+        if result.returncode != 0:
+            raise RuntimeError("reg add %s failed" % key)

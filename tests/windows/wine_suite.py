@@ -29,7 +29,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "support"))
-from wine import Wine  # noqa: E402
+from wine import PE_I386, X86_SKIP_MESSAGE, Wine, pe_machine, runs_x86  # noqa: E402
 from xvfb import xvfb  # noqa: E402
 
 SKIPPED = 77
@@ -47,15 +47,6 @@ WARNINGS = {
 }
 OK_BOX = {"caption": "Error", "icon": "warning", "buttons": "1 OK=1"}
 FAIL_MARKER = "; fake-fail:"
-
-
-PE_I386 = 0x14C
-
-
-def pe_machine(path):
-    data = Path(path).read_bytes()
-    header = int.from_bytes(data[0x3C:0x40], "little")
-    return int.from_bytes(data[header + 4:header + 6], "little")
 
 
 def windows_path(path):
@@ -179,11 +170,11 @@ class Suite:
         # goes there in place of Wine's placeholder: "n" picks the fake, "b"
         # Wine's own. The placeholder is put back at the end for other runs.
         # An x86 build's system folder under WoW64 is syswow64, and its
-        # HKLM\Software is the 32-bit view.
+        # HKLM\Software is the 32-bit registry view: (own view, other view).
         self.x86 = pe_machine(files.velloran) == PE_I386
         self.system32 = self.wine.prefix / ("drive_c/windows/%s" % (
             "syswow64" if self.x86 else "system32"))
-        self.views = ["Wow6432Node\\", ""] if self.x86 else ["", "Wow6432Node\\"]
+        self.views = (32, 64) if self.x86 else (64, 32)
         self.setup_library = files.setup_library
         self.files = files
         self.placeholder = self.scratch / "odbccp32-placeholder.dll"
@@ -422,7 +413,7 @@ class WineInstaller(WineTest):
         own, other = SUITE.views
         # Wine 8 keeps a data source's name and driver in HKLM whatever the
         # request, and its other attributes under HKCU\Software, which both
-        # bitnesses share.
+        # bitnesses share: the same in either view.
         self.assertEqual(self.registry_values("VT View", own)["Driver"].lower().rsplit("\\", 1)[-1],
                          "velloran-setup.dll")
         sources = self.registry_values("ODBC Data Sources", own, "ODBC.INI")
@@ -431,16 +422,17 @@ class WineInstaller(WineTest):
         self.assertEqual(self.registry_values("VT View", other), {})
         self.assertEqual(self.registry_values("ODBC Data Sources", other, "ODBC.INI"), {})
         for name, value in (("vt-view-sys", "s"), ("vt-view-user", "u")):
-            self.assertEqual(self.registry_values(name, "", "ODBC.INI", "HKCU")["Database"], value)
-            self.assertEqual(self.registry_values(name, "Wow6432Node\\", "ODBC.INI", "HKCU"), {})
+            for view in SUITE.views:
+                self.assertEqual(self.registry_values(name, view, "ODBC.INI", "HKCU")["Database"],
+                                 value)
 
     def test_apply_check_names_the_other_view_of_a_driver(self):
         # A driver installed for applications of the other bitness only: the
         # data source for it would fail here, and the check says which
         # build would see the driver.
         own, other = SUITE.views
-        SUITE.wine.run("reg", "add", "HKLM\\Software\\%sODBC\\ODBCINST.INI\\ODBC Drivers" % other,
-                       "/v", "VT Elsewhere", "/d", "Installed", "/f")
+        SUITE.wine.registry_add("HKLM\\Software\\ODBC\\ODBCINST.INI\\ODBC Drivers", other,
+                                "VT Elsewhere", "Installed")
         apply = Path(SUITE.files.velloran).parent / "velloran-apply.exe"
         setup = SUITE.write("elsewhere.ini", "[Data Sources]\nDSDriver1=VT Elsewhere\n"
                             "DSAttrib1=DSN=vt-elsewhere\nDSRequest1=ODBC_ADD_SYS_DSN\n")
@@ -456,15 +448,10 @@ class WineInstaller(WineTest):
                       entry["errors"][0]["message"])
 
     def registry_values(self, key, view=None, tree="ODBCINST.INI", root="HKLM"):
+        """The values of an installer key in a registry view (the build's own
+        by default); {} when it is missing."""
         view = SUITE.views[0] if view is None else view
-        result = SUITE.wine.run("reg", "query", "%s\\Software\\%sODBC\\%s\\%s" % (
-            root, view, tree, key))
-        values = {}
-        for line in result.stdout.splitlines():
-            parts = line.strip().split("    ")
-            if len(parts) == 3:
-                values[parts[0]] = parts[2]
-        return values
+        return SUITE.wine.registry("%s\\Software\\ODBC\\%s\\%s" % (root, tree, key), view) or {}
 
 
 class Corpus(WineTest):
@@ -524,15 +511,6 @@ class VersionResource(WineTest):
             "resource 16 1 1033"])
 
 
-def runs_x86():
-    """Debian's 32-bit Wine loader (wine32) is there and the kernel runs it."""
-    try:
-        return subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True,
-                              timeout=30).returncode == 0
-    except OSError:
-        return False
-
-
 def boot(session):
     shutil.rmtree(session, ignore_errors=True)
     session.mkdir(parents=True)
@@ -589,8 +567,7 @@ def main():
     program = args.profile_probe if args.step == "profile-probe" else args.velloran
     if pe_machine(program) == PE_I386 and not runs_x86():
         # Debian's wine32 under WoW64, on a kernel that runs 32-bit code.
-        print("skipped: this Wine runs no x86 programs (wine32 missing, or a kernel "
-              "without 32-bit support)")
+        print(X86_SKIP_MESSAGE)
         return SKIPPED
     if args.step == "profile-probe":
         return profile_probe(args.session, args.profile_probe)
