@@ -126,8 +126,10 @@ public:
             return;
         EntryResult entry = NewEntry("manager", 1, INSTALL_KEY, "ODBC driver manager");
         // Never in place: it is always called when asked for.
-        if (options_.check)
-            entry.outcome = libraryMissing_ ? "fail" : "install";
+        if (options_.check && libraryMissing_)
+            Fail(entry, "the installer library cannot be loaded");
+        else if (options_.check)
+            entry.outcome = "install";
         else
             Call(entry, [] { return OdbcInstallDriverManager(); }, "installed");
         Finish(entry);
@@ -424,8 +426,10 @@ private:
                                const ConfigurationSection* found)
     {
         if (found != NULL && action == CONFIGURE) {
+            // A data source bound to no driver at all is the installer's
+            // business; one bound to another cannot be rebound here.
             std::string bound = BoundDriver(*found, store, dsn);
-            if (!BoundTo(*found, store, dsn, driver))
+            if (!bound.empty() && !BoundTo(*found, store, dsn, driver))
                 return "data source '" + dsn + "' uses driver '" + bound +
                        "', and configuring cannot change its driver: add it again to bind it to '" +
                        driver + "'";
