@@ -65,7 +65,7 @@ bool PrintConfigurationList(FILE* out, bool json, std::string& problem)
         if (IsListSection(section.name))
             continue;
         document[IsTranslator(files[DRIVER_STORE], section) ? "translators" : "drivers"].push_back(
-            {{"name", JsonText(section.name)}, {"attributes", Attributes(section)}});
+            {{"name", JsonText(MaskedElement(section.name))}, {"attributes", Attributes(section)}});
     }
     for (ConfigurationStore store : {USER_DATA_SOURCE_STORE, SYSTEM_DATA_SOURCE_STORE}) {
         const ConfigurationSection* listed = FindSection(files[store], "ODBC Data Sources");
@@ -76,7 +76,7 @@ bool PrintConfigurationList(FILE* out, bool json, std::string& problem)
             if (driver == NULL)
                 driver = FindValue(section, "Driver");
             document["data_sources"].push_back(
-                {{"name", JsonText(section.name)},
+                {{"name", JsonText(MaskedElement(section.name))},
                  {"scope", store == USER_DATA_SOURCE_STORE ? "user" : "system"},
                  {"driver", JsonText(driver != NULL ? *driver : "")},
                  {"attributes", Attributes(section)}});

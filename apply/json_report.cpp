@@ -4,6 +4,7 @@
 // sections lost.
 #include "apply.h"
 #include "json_text.h"
+#include "secret_keys.h"
 
 static JsonValue EntryJson(const EntryResult& entry)
 {
@@ -11,7 +12,8 @@ static JsonValue EntryJson(const EntryResult& entry)
     item["phase"] = entry.phase;
     item["index"] = entry.index;
     item["key"] = JsonText(entry.key);
-    item["name"] = JsonText(entry.name);
+    // A name can be a whole key=value element when the list is malformed.
+    item["name"] = JsonText(MaskedElement(entry.name));
     if (entry.hasRequest)
         item["request"] = {{"keyword", JsonText(entry.keyword)}, {"code", entry.request}};
     item["outcome"] = entry.outcome;
@@ -40,7 +42,7 @@ static JsonValue Document(const ApplyOptions& options, const RunResult& result)
         document["entries"].push_back(EntryJson(entry));
     document["lost"] = JsonValue::array();
     for (const LostSection& lost : result.lost)
-        document["lost"].push_back({{"file", JsonText(lost.place)}, {"section", JsonText(lost.section)}});
+        document["lost"].push_back({{"file", JsonText(lost.place)}, {"section", JsonText(MaskedElement(lost.section))}});
     if (result.interrupted != NULL)
         document["interrupted"] = result.interrupted;
     return document;

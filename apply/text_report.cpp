@@ -3,6 +3,7 @@
 // lost, and a summary line, on standard output and, with a timestamp each,
 // in the log. Control bytes from the setup file are shown escaped.
 #include "apply.h"
+#include "secret_keys.h"
 
 #include <ctime>
 #include <string>
@@ -61,7 +62,7 @@ static std::string ChangesText(const std::vector<KeyChange>& changes)
 void PrintEntryLine(TextOutput& text, const EntryResult& entry)
 {
     std::string line = std::string(entry.phase) + " " + std::to_string(entry.index) + " " +
-                       entry.name + ": " + entry.outcome + ChangesText(entry.changes);
+                       MaskedElement(entry.name) + ": " + entry.outcome + ChangesText(entry.changes);
     for (size_t i = 0; i < entry.errors.size(); ++i)
         line += (i == 0 ? ": " : "; ") + entry.errors[i].message;
     WriteLine(text, Printable(line), IsFailure(entry.outcome));
@@ -69,7 +70,7 @@ void PrintEntryLine(TextOutput& text, const EntryResult& entry)
 
 void PrintLostLine(TextOutput& text, const LostSection& lost)
 {
-    WriteLine(text, Printable("lost: section [" + lost.section + "] of " + lost.place +
+    WriteLine(text, Printable("lost: section [" + MaskedElement(lost.section) + "] of " + lost.place +
                               " changed or vanished during the run"),
               true);
 }

@@ -20,6 +20,7 @@ import argparse
 import codecs
 import json
 import os
+import shutil
 import re
 import subprocess
 import sys
@@ -352,6 +353,42 @@ def leaks(output):
     return sorted({M[i:i + 5] for i in range(len(M) - 4) if M[i:i + 5] in text})
 
 
+def report_leaks(place, program, streams):
+    for stream, data in streams:
+        found = leaks(data)
+        if found:
+            lines = [line for line in data.decode("latin-1").splitlines()
+                     if any(part in line for part in found)]
+            FAILURES.append(f"SECRET LEAKED ({place}, {program}, {stream}): "
+                            f"{found} in\n    " + "\n    ".join(lines))
+
+
+def apply_runs(options, folder, path):
+    """velloran-apply over the file every way it reports: through the fake
+    installer failing every call with a message that echoes the list it was
+    given, and on the real unixODBC, where the changes carry the values
+    (driver D has the setup library, so data sources are written)."""
+    fake = {"LD_LIBRARY_PATH": options.fake_dir, "VELLORAN_FAKE_ERROR": "echo",
+            "VELLORAN_FAKE_FAIL": "SQLInstallTranslatorEx#*,SQLInstallDriverEx#*,SQLConfigDataSource#*"}
+    real = os.path.join(folder, "odbc")
+    shutil.rmtree(real, ignore_errors=True)
+    os.makedirs(real)
+    with open(os.path.join(real, "odbcinst.ini"), "w") as f:
+        f.write(f"[D]\nDriver=/d.so\nSetup={options.setup_library}\n")
+    unix = {"ODBCSYSINI": real, "ODBCINI": os.path.join(real, "user.ini"), "HOME": real,
+            "LSAN_OPTIONS": "detect_leaks=0"}
+    log = os.path.join(folder, "apply.log")
+    for settings, flags in [(fake, []), (fake, ["--json"]), (unix, ["--check", "--json"]),
+                            (unix, ["--log", log]), (unix, ["--json"]), (unix, ["--list"]),
+                            (unix, ["--list", "--json"])]:
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("ODBC", "VELLORAN_"))}
+        env.update(settings)
+        command = [options.apply] + flags + ([] if "--list" in flags else [path])
+        done = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        logged = open(log, "rb").read() if os.path.exists(log) else b""
+        yield "velloran-apply " + " ".join(flags), done.returncode, done.stdout, done.stderr, logged
+
+
 def test_secrets(options):
     with tempfile.TemporaryDirectory() as folder:
         for place, content in SECRET_PLACES:
@@ -360,17 +397,13 @@ def test_secrets(options):
                 f.write(content)
             for flags in ([], ["--quiet"], ["--json"], ["--json", "--quiet"]):
                 status, output, errors = run_errors([options.checker] + flags + [path])
-                for stream, data in (("stdout", output), ("stderr", errors)):
-                    found = leaks(data)
-                    if found:
-                        lines = [line for line in data.decode("latin-1").splitlines()
-                                 if any(part in line for part in found)]
-                        FAILURES.append(
-                            f"SECRET LEAKED ({place}, velloran-check {' '.join(flags)}, {stream}): "
-                            f"{found} in\n    " + "\n    ".join(lines))
+                report_leaks(place, "velloran-check " + " ".join(flags), (("stdout", output), ("stderr", errors)))
                 check(status in (0, 1), f"{place} {flags}: exit status {status}, stderr {errors[:200]!r}")
                 if flags == [] and place not in NEVER_READ:
                     check(MASK.encode() in output, f"{place}: no {MASK} in the plan:\n{output.decode('latin-1')}")
+            for program, status, output, errors, logged in apply_runs(options, folder, path):
+                report_leaks(place, program, (("stdout", output), ("stderr", errors), ("log", logged)))
+                check(status in (0, 1), f"{place} {program}: exit status {status}, stderr {errors[:200]!r}")
 
 
 def test_many_sections(options):
@@ -392,7 +425,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("group", choices=["reports", "exit-codes", "plan-matches-run", "generated", "many-sections",
                                           "secrets"])
-    for name in ("checker", "velloran", "fake-dir", "cases", "scenarios", "source"):
+    for name in ("checker", "velloran", "apply", "setup-library", "fake-dir", "cases", "scenarios",
+                 "source"):
         parser.add_argument("--" + name)
     parser.add_argument("--update", action="store_true", help="rewrite the .expected files")
     options = parser.parse_args()

@@ -12,7 +12,9 @@
  *
  * SQLInstallerError gives one record, code 1 (general error), whose message
  * is VELLORAN_FAKE_ERROR, and no record when that is unset; each call of it
- * is recorded too.
+ * is recorded too. VELLORAN_FAKE_ERROR=echo gives the failed call's list
+ * instead, elements joined by ';', as an installer that quotes what it
+ * refused.
  *
  * Built with FAKE_WITHOUT_CONFIG_DATA_SOURCE it lacks SQLConfigDataSource
  * and SQLInstallerError.
@@ -164,6 +166,18 @@ static void FillOutputs(LPSTR path, WORD pathMax, WORD* pathLength, LPDWORD usag
         *usageCount = 42;
 }
 
+/* The list of the last call, for an error message that echoes it. */
+static char LastList[LIST_LIMIT + 1];
+
+static void KeepList(LPCSTR list)
+{
+    size_t i;
+    for (i = 0; list != NULL && i < LIST_LIMIT && !(list[i] == '\0' && (i == 0 || list[i - 1] == '\0'));
+         ++i)
+        LastList[i] = list[i] == '\0' ? ';' : list[i];
+    LastList[i] = '\0';
+}
+
 static BOOL InstallComponent(const char* function, LPCSTR spec, LPCSTR pathIn, LPSTR pathOut,
                              WORD pathMax, WORD* pathLength, WORD request, LPDWORD usageCount)
 {
@@ -177,6 +191,7 @@ static BOOL InstallComponent(const char* function, LPCSTR spec, LPCSTR pathIn, L
                 Presence(usageCount));
     }
     FillOutputs(pathOut, pathMax, pathLength, usageCount);
+    KeepList(spec);
     return EndCall(log, !ShouldFail(function, number));
 }
 
@@ -218,6 +233,7 @@ FAKE_EXPORT BOOL INSTAPI SQLConfigDataSource(HWND parent, WORD request, LPCSTR d
         WriteText(log, "driver", driver, 0);
         WriteText(log, "attributes", attributes, 1);
     }
+    KeepList(attributes);
     return EndCall(log, !ShouldFail("SQLConfigDataSource", number));
 }
 
@@ -225,7 +241,10 @@ FAKE_EXPORT SQLRETURN INSTAPI SQLInstallerError(WORD record, DWORD* code, LPSTR 
                                                WORD messageMax, WORD* messageLength)
 {
     const char* text = getenv("VELLORAN_FAKE_ERROR");
-    int found = record == 1 && text != NULL && text[0] != '\0';
+    int found;
+    if (text != NULL && strcmp(text, "echo") == 0)
+        text = LastList;
+    found = record == 1 && text != NULL && text[0] != '\0';
     FILE* log = StartCall("SQLInstallerError", CallNumber("SQLInstallerError"));
     if (log != NULL) {
         fprintf(log, " record=%u -> %s\n", (unsigned)record, found ? "SQL_SUCCESS" : "SQL_NO_DATA");
