@@ -1,7 +1,7 @@
 # Installation, and the packages made from it: a .deb on Linux, a .zip and
 # an .msi on Windows.
 include(GNUInstallDirs)
-set(velloran_examples examples/sqlite.ini examples/sqlite-datasource.ini)
+set(velloran_examples examples/sqlite.ini examples/sqlite-datasource.ini examples/sqlite-windows.ini)
 if(WIN32)
   # One folder per bitness, so both builds share one .zip.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)

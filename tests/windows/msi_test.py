@@ -27,7 +27,8 @@ SKIPPED = 77
 ARGS = None
 SCRATCH = None
 PROGRAMS = ["velloran-apply.exe", "velloran-check.exe", "velloran-setup.dll", "velloran.exe"]
-FILES = ["LICENSE", "examples/sqlite-datasource.ini", "examples/sqlite.ini"] + PROGRAMS
+FILES = ["LICENSE", "examples/sqlite-datasource.ini", "examples/sqlite-windows.ini",
+         "examples/sqlite.ini"] + PROGRAMS
 UNINSTALL = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
 KEY = "HKLM\\SOFTWARE\\Velloran"
 ERROR_INSTALL_FAILURE = 1603 & 0xFF  # as a Linux exit status
@@ -92,11 +93,11 @@ class Lifecycle(unittest.TestCase):
         result = wine.run(apply, "--version")
         self.assertEqual((result.returncode, result.stdout.strip()),
                          (0, "velloran-apply " + ARGS.version))
-        result = wine.run(apply, "C:\\Program Files\\Velloran\\examples\\sqlite.ini",
+        result = wine.run(apply, "C:\\Program Files\\Velloran\\examples\\sqlite-windows.ini",
                           env={"WINEDLLOVERRIDES": "mscoree,mshtml=;odbccp32=b"})
         self.assertEqual(result.returncode, 0, result.stdout)
         drivers = wine.registry("HKLM\\Software\\ODBC\\ODBCINST.INI\\ODBC Drivers", 64) or {}
-        self.assertEqual((drivers.get("SQLite3"), drivers.get("SQLite")), ("Installed",) * 2)
+        self.assertEqual(drivers.get("SQLite3 ODBC Driver"), "Installed")
         # The older one is refused and changes nothing.
         self.assertEqual((msiexec("/i", older), version(package)),
                          (ERROR_INSTALL_FAILURE, ARGS.version))
