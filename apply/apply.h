@@ -7,6 +7,8 @@
 #pragma once
 
 #include "installer_queries.h"
+#include "printable_text.h"
+#include "run_policy.h"
 #include "setup_file.h"
 
 #include <cstdio>
@@ -101,9 +103,6 @@ void PrintJsonProblem(FILE* out, const ApplyOptions& options, const std::string&
 // --list: the configuration as it is, secrets masked. false when it cannot
 // be read.
 bool PrintConfigurationList(FILE* out, bool json, std::string& problem);
-
-// Control bytes as \xNN, so a setup file cannot drive the terminal.
-std::string Printable(const std::string& text);
 
 // Not Win32: a reader that goes away must not end the run.
 void IgnoreClosedOutput(void);

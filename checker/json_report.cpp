@@ -2,6 +2,7 @@
 // text as velloran-apply's (json/): ASCII only, and bytes that are not
 // UTF-8 stand for the characters U+0080..U+00FF.
 #include "checker.h"
+#include "run_policy.h"
 #include "json_text.h"
 
 static JsonValue JsonList(const Elements& elements)

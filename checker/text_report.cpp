@@ -1,21 +1,7 @@
 // The report for a person: the plan, then the findings, one block each.
 #include "checker.h"
-
-// Control bytes would upset the terminal, so they show as \xNN.
-static std::string Printable(const std::string& text)
-{
-    std::string shown;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02X", c);
-            shown += escape;
-        } else {
-            shown.push_back(static_cast<char>(c));
-        }
-    }
-    return shown;
-}
+#include "printable_text.h"
+#include "run_policy.h"
 
 static void PrintElements(FILE* out, const Elements& list)
 {

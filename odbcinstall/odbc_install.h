@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform.h"
+#include "run_policy.h"
 
 // Each wrapper loads the installer library, calls one function and
 // releases the library again. Nonzero on success.

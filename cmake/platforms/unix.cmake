@@ -6,9 +6,7 @@ target_sources(velloran_core PRIVATE
   platform/unix/file_handle.cpp
   platform/unix/module_file_name.cpp
   platform/unix/profile.cpp
-  platform/unix/strings.cpp
-  platform/unix/stop_signals.cpp
-  platform/unix/heap_retention.cpp)
+  platform/unix/strings.cpp)
 target_include_directories(velloran_core PUBLIC ${ODBCINST_INCLUDE_DIR})
 target_link_libraries(velloran_core PUBLIC ${CMAKE_DL_LIBS})
 
@@ -31,7 +29,7 @@ set(VELLORAN_WINDOW_MODULE window.so)
 add_executable(velloran
   launcher/unix/main.cpp
   launcher/unix/load_window_module.cpp
-  platform/unix/message_box.cpp)
+  launcher/unix/message_box.cpp)
 target_compile_definitions(velloran PRIVATE
   WINDOW_MODULE_PATH="../${VELLORAN_MODULE_DIR}/${VELLORAN_WINDOW_MODULE}")
 target_link_libraries(velloran PRIVATE velloran_core velloran_command_tail)
@@ -53,7 +51,7 @@ find_package(Threads REQUIRED)
 add_library(velloran_window MODULE
   launcher/unix/window_module.cpp
   launcher/unix/launcher_window.cpp
-  platform/unix/warning_box.cpp)
+  launcher/unix/warning_box.cpp)
 target_include_directories(velloran_window PRIVATE
   launcher launcher/unix platform/unix ${FLTK_INCLUDE_DIR})
 target_link_libraries(velloran_window PRIVATE ${FLTK_STATIC_LIBRARY}

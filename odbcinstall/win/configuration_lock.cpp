@@ -2,7 +2,7 @@
 // the configuration in the registry, whose values are written whole, but a
 // driver's usage count is read and written back, so runs at once still
 // take turns, waiting a bounded time.
-#include "platform.h"
+#include "run_policy.h"
 
 #include <cstdio>
 

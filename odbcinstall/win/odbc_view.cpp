@@ -2,7 +2,7 @@
 // two: a 32-bit process reads and writes the one under Wow6432Node, and
 // only a process of the same bitness reaches each through odbccp32.dll.
 // Which one a program sees follows from its own bitness.
-#include "platform.h"
+#include "run_policy.h"
 
 static const bool IS_64_BIT = sizeof(void*) == 8;
 

@@ -4,7 +4,7 @@
 // Only "held by another" is waited on, and for a bounded time: any local
 // user who can open the folder can take the lock, and must not stall an
 // unattended run for ever.
-#include "platform.h"
+#include "run_policy.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // The ODBC configuration a Linux program works on: unixODBC's one view.
-#include "platform.h"
+#include "run_policy.h"
 
 LPCSTR OdbcViewName(void)
 {

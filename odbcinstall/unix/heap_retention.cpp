@@ -4,7 +4,7 @@
 // next call faults and zeroes the same pages again. At 1,000 drivers that
 // was most of a run's time. A high trim threshold keeps those pages; the
 // peak stays what one call needs.
-#include "platform.h"
+#include "run_policy.h"
 
 #include <malloc.h>
 

@@ -2,7 +2,7 @@
 // rewrites odbcinst.ini and odbc.ini in place, so a stop in mid-call can
 // leave them empty; held back, SIGTERM, SIGINT and SIGHUP take effect the
 // moment the call is over, between entries.
-#include "platform.h"
+#include "run_policy.h"
 
 #include <csignal>
 #include <pthread.h>
