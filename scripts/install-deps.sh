@@ -9,6 +9,7 @@ packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev mingw-w64
   wine wine64 xvfb xdotool x11-utils imagemagick openbox python3
   sqlite3 dpkg-dev lintian clang libclang-rt-14-dev make nlohmann-json3-dev
   ansible-core openssh-server openssh-client yamllint pycodestyle pylint
+  postgresql odbc-postgresql
   python3-voluptuous"
 missing=""
 for p in $packages; do
