@@ -183,29 +183,20 @@ class Postgres:
     sales (password: the run's own) holding the orders table."""
 
     def __init__(self, bindir, password):
-        self.bindir = bindir
-        self.password = password
-        self.port = free_port()
+        self.bindir, self.password, self.port = bindir, password, free_port()
+        self.prefix, self.started = [], False
+        self.account = pwd.getpwuid(os.geteuid()).pw_name
+        if os.geteuid() == 0:
+            accounts = [a for a in ('postgres', 'nobody') if a in {p.pw_name for p in pwd.getpwall()}]
+            if not accounts:
+                skip('no unprivileged account (postgres, nobody) to run PostgreSQL as')
+            self.account = accounts[0]
+            self.prefix = ['runuser', '-u', self.account, '--']
         self.dir = tempfile.mkdtemp(prefix='fleet-pg.', dir='/tmp')
+        entry = pwd.getpwnam(self.account)
+        os.chown(self.dir, entry.pw_uid, entry.pw_gid)
         self.data = os.path.join(self.dir, 'data')
         self.log = os.path.join(self.dir, 'server.log')
-        self.prefix = []
-        self.started = False
-        if os.geteuid() == 0:
-            for account in ('postgres', 'nobody'):
-                try:
-                    entry = pwd.getpwnam(account)
-                except KeyError:
-                    continue
-                os.chown(self.dir, entry.pw_uid, entry.pw_gid)
-                os.chmod(self.dir, 0o700)
-                self.prefix = ['runuser', '-u', account, '--']
-                self.account = account
-                break
-            else:
-                skip('no unprivileged account (postgres, nobody) to run PostgreSQL as')
-        else:
-            self.account = pwd.getpwuid(os.geteuid()).pw_name
 
     def run(self, program, *args, stdin=None):
         return subprocess.run(self.prefix + [os.path.join(self.bindir, program)] + list(args),
@@ -213,31 +204,23 @@ class Postgres:
                               text=True, timeout=120)
 
     def start(self):
-        steps = [
-            ('initdb', ['-D', self.data, '-U', 'admin', '-A', 'scram-sha-256',
-                        '--auth-local=trust', '--no-sync'], None),
-            ('pg_ctl', ['-D', self.data, '-l', self.log, '-w', '-t', '60', '-o',
-                        '-p %d -k %s -c listen_addresses=127.0.0.1' % (self.port, self.dir),
-                        'start'], None),
-        ]
-        for program, args, stdin in steps:
+        self.started = True  # from here on, stop() stops whatever came up
+        sql = ("CREATE ROLE sales LOGIN PASSWORD '%s';\nCREATE DATABASE sales OWNER sales;\n"
+               "\\connect sales\nCREATE TABLE orders (id integer PRIMARY KEY, item text);\n"
+               "INSERT INTO orders VALUES (1, 'anchor'), (2, 'buoy'), (3, 'cleat');\n"
+               "ALTER TABLE orders OWNER TO sales;\n" % self.password)
+        for program, args, stdin in (
+                ('initdb', ['-D', self.data, '-U', 'admin', '-A', 'scram-sha-256',
+                            '--auth-local=trust', '--no-sync'], None),
+                ('pg_ctl', ['-D', self.data, '-l', self.log, '-w', '-t', '60', '-o',
+                            '-p %d -k %s -c listen_addresses=127.0.0.1' % (self.port, self.dir),
+                            'start'], None),
+                # On standard input, so the password is on no command line.
+                ('psql', ['-X', '-q', '-v', 'ON_ERROR_STOP=1', '-h', self.dir, '-p', str(self.port),
+                          '-U', 'admin', '-d', 'postgres'], sql)):
             done = self.run(program, *args, stdin=stdin)
             if done.returncode != 0:
                 print('%s failed:\n%s' % (program, done.stdout))
-                return False
-            if program == 'pg_ctl':
-                self.started = True
-        sql = [("postgres", "CREATE ROLE sales LOGIN PASSWORD '%s';\nCREATE DATABASE sales OWNER sales;\n"
-                % self.password),
-               ("sales", "CREATE TABLE orders (id integer PRIMARY KEY, item text);\n"
-                "INSERT INTO orders VALUES (1, 'anchor'), (2, 'buoy'), (3, 'cleat');\n"
-                "ALTER TABLE orders OWNER TO sales;\n")]
-        for database, text in sql:
-            # On standard input, so the password is in no command line.
-            done = self.run('psql', '-X', '-q', '-v', 'ON_ERROR_STOP=1', '-h', self.dir, '-p',
-                            str(self.port), '-U', 'admin', '-d', database, stdin=text)
-            if done.returncode != 0:
-                print('psql failed:\n' + done.stdout)
                 return False
         return True
 
@@ -387,8 +370,9 @@ def main():
     # Short, so ssh's sockets and the paths stay well inside their limits.
     work = tempfile.mkdtemp(prefix='fleet.', dir='/tmp')
     server = Sshd(work, os.path.abspath(sshd))
-    database = Postgres(os.path.dirname(pg_bins[-1]), 'Fleet-' + secrets.token_hex(8))
+    database = None
     try:
+        database = Postgres(os.path.dirname(pg_bins[-1]), 'Fleet-' + secrets.token_hex(8))
         if not server.start():
             return 1
         if not check(database.start(), 'PostgreSQL runs on 127.0.0.1:%d as %s'
@@ -396,7 +380,8 @@ def main():
             return 1
         return run_steps(work, server, database, args)
     finally:
-        database.stop()
+        if database is not None:
+            database.stop()
         server.stop()
         shutil.rmtree(work, ignore_errors=True)
 

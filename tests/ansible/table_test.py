@@ -14,9 +14,9 @@ import glob
 import json
 import os
 import shutil
-import stat
 import subprocess
 import sys
+import tarfile
 import tempfile
 
 SKIP = 77
@@ -294,24 +294,24 @@ def fill(value, names):
         for k, v in names.items():
             value = value.replace('{%s}' % k, v)
         return value
-    if isinstance(value, list):
-        return [fill(v, names) for v in value]
-    if isinstance(value, dict):
-        return {k: fill(v, names) for k, v in value.items()}
+    if isinstance(value, (list, dict)):
+        items = value.items() if isinstance(value, dict) else enumerate(value)
+        done = {k: fill(v, names) for k, v in items}
+        return done if isinstance(value, dict) else list(done.values())
     return value
 
 
 def make_deb(work):
     """A .deb shaped like velloran's, its velloran-apply the stub."""
     root = os.path.join(work, 'debroot')
-    os.makedirs(os.path.join(root, 'DEBIAN'))
-    os.makedirs(os.path.join(root, 'usr', 'bin'))
-    os.makedirs(os.path.join(root, 'usr', 'lib', 'x86_64-linux-gnu', 'odbc'))
+    lib = os.path.join(root, 'usr', 'lib', 'x86_64-linux-gnu', 'odbc')
+    for d in ('DEBIAN', 'usr/bin', lib):
+        os.makedirs(os.path.join(root, d), exist_ok=True)
     with open(os.path.join(root, 'DEBIAN', 'control'), 'w') as f:
         f.write('Package: velloran\nVersion: 1.0.0\nArchitecture: all\nMaintainer: t <t@localhost>\n'
                 'Description: stub\n')
     shutil.copy(STUB, os.path.join(root, 'usr', 'bin', 'velloran-apply'))
-    open(os.path.join(root, 'usr', 'lib', 'x86_64-linux-gnu', 'odbc', 'libvelloran-setup.so'), 'w').close()
+    open(os.path.join(lib, 'libvelloran-setup.so'), 'w').close()
     deb = os.path.join(work, 'velloran_1.0.0_all.deb')
     subprocess.run(['dpkg-deb', '--root-owner-group', '-b', root, deb], check=True,
                    stdout=subprocess.DEVNULL)
@@ -319,75 +319,55 @@ def make_deb(work):
 
 
 def row_tasks(row, names):
-    """The row's tasks: a marker, the row's own, in a block that rescues a
-    failure so the next row still runs."""
-    env = {'VELLORAN_STUB_REPLY': names['reply'], 'VELLORAN_STUB_LOG': names['log']}
+    """A marker, then the row's tasks in a block whose rescue lets the next
+    row run. Module rows get the stub through the task's environment, role
+    rows through velloran_odbc_env."""
+    stub_env = {'VELLORAN_STUB_REPLY': names['reply'], 'VELLORAN_STUB_LOG': names['log']}
     odbc_env = {'ODBCSYSINI': names['dir'] + '/sys', 'ODBCINI': names['dir'] + '/user.ini',
                 'HOME': names['dir'] + '/home'}
-    body = []
     if 'role' in row:
-        variables = dict(fill(row['role'], names))
-        variables['velloran_odbc_env'] = dict(odbc_env, **env)
-        include = {'name': 'row %s' % row['id'],
-                   'ansible.builtin.include_role': {'name': 'velloran.odbc.provision'},
-                   'vars': variables}
-        body.append(include)
+        include = {'name': 'row ' + row['id'], 'vars': dict(fill(row['role'], names),
+                                                            velloran_odbc_env=dict(odbc_env, **stub_env)),
+                   'ansible.builtin.include_role': {'name': 'velloran.odbc.provision'}}
+        body = [include]
         if 'between' in row:
-            body.append(dict(fill(row['between'], names), name='between %s' % row['id']))
-            body.append(dict(include, name='row %s again' % row['id']))
+            body += [dict(fill(row['between'], names), name='between'), include]
     else:
-        (module, args), = row['task'].items()
-        args = dict(fill(args, names))
+        (module, args), = fill(row['task'], names).items()
         if row.get('stub', True):
-            args.setdefault('executable', STUB)
-            args.setdefault('env', odbc_env)
-        task = {'name': 'row %s' % row['id'], module: args, 'environment': env,
-                'check_mode': row.get('check', False), 'diff': row.get('diff', False)}
-        task.update(row.get('keywords', {}))
-        body.append(task)
+            args = dict({'executable': STUB, 'env': odbc_env}, **args)
+        body = [dict({'name': 'row ' + row['id'], module: args, 'environment': stub_env,
+                      'check_mode': row.get('check', False), 'diff': row.get('diff', False)},
+                     **row.get('keywords', {}))]
     if 'after' in row:
-        body.append(dict(fill(row['after'], names), name='after %s' % row['id'],
-                         ignore_errors=True))
-    return [{'name': 'begin %s' % row['id'], 'ansible.builtin.debug': {'msg': row['id']}},
-            {'block': body, 'rescue': [{'ansible.builtin.debug': {'msg': 'rescued'}}]}]
-
-
-def results_by_row(path):
-    """The recorded task results, grouped by the row markers."""
-    rows, current = {}, None
-    with open(path) as f:
-        for line in f:
-            record = json.loads(line)
-            name, result = record['task'], record['result']
-            if record['status'] == 'failed':
-                result['failed'] = True
-            if name.startswith('begin '):
-                current = name[len('begin '):]
-                rows[current] = []
-            elif current is not None:
-                rows[current].append((name, result))
-    return rows
+        body.append(dict(fill(row['after'], names), name='after', ignore_errors=True))
+    return [{'name': 'begin ' + row['id'], 'ansible.builtin.debug': {'msg': row['id']}},
+            {'block': body, 'rescue': [{'name': 'rescued', 'ansible.builtin.debug': {}}]}]
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--collection', required=True, help='the collection source (ansible/)')
-    parser.add_argument('--verbose', action='store_true', help="print ansible-playbook's output")
     parser.add_argument('--defects', action='store_true',
                         help="only the rows of issue 20's defects (to run against the old collection)")
     parser.add_argument('--only', help='run the rows whose id contains this')
+    parser.add_argument('--verbose', action='store_true', help="print ansible-playbook's output")
     args = parser.parse_args()
     for tool in ('ansible-playbook', 'ansible-vault', 'dpkg-deb'):
         if not shutil.which(tool):
             print('SKIP: %s is not installed' % tool)
             return SKIP
-
     work = tempfile.mkdtemp(prefix='vtable.', dir='/tmp')
     try:
         return run_rows(work, args)
     finally:
-        if not os.environ.get('KEEP'): shutil.rmtree(work, ignore_errors=True)
-        else: print(work)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def write(path, text):
+    with open(path, 'w') as f:
+        f.write(text)
+    return path
 
 
 def run_rows(work, args):
@@ -396,27 +376,24 @@ def run_rows(work, args):
     collections = os.path.join(work, 'collections', 'ansible_collections', 'velloran')
     os.makedirs(collections)
     os.symlink(os.path.abspath(args.collection), os.path.join(collections, 'odbc'))
-    home = os.path.join(work, 'home')
-    local_tmp = os.path.join(work, 'local-tmp')
-    for d in (home, local_tmp, os.path.join(home, 'stubbin')):
-        os.makedirs(d, exist_ok=True)
+    home, local_tmp = os.path.join(work, 'home'), os.path.join(work, 'local-tmp')
+    os.makedirs(os.path.join(home, 'stubbin'))
+    os.makedirs(local_tmp)
     shutil.copy(STUB, os.path.join(home, 'stubbin', 'velloran-apply'))
-    setup = os.path.join(work, 'setup.ini')
-    with open(setup, 'w') as f:
-        f.write('[Drivers]\nDriver1=SQLite3\\0Driver=/usr/lib/libsqlite3odbc.so\n')
-    vault_pass = os.path.join(work, 'vault-pass')
-    with open(vault_pass, 'w') as f:
-        f.write('table-test\n')
-    vault = os.path.join(work, 'vault.ini')
-    with open(vault, 'w') as f:
-        f.write('[Data Sources]\nDSDriver1=PG\nDSAttrib1=DSN=S\\0PWD=%s\n' % VAULT_MARKER)
+    setup = write(os.path.join(work, 'setup.ini'),
+                  '[Drivers]\nDriver1=SQLite3\\0Driver=/usr/lib/libsqlite3odbc.so\n')
+    vault_pass = write(os.path.join(work, 'vault-pass'), 'table-test\n')
+    vault = write(os.path.join(work, 'vault.ini'),
+                  '[Data Sources]\nDSDriver1=PG\nDSAttrib1=DSN=S\\0PWD=%s\n' % VAULT_MARKER)
+    results_file = os.path.join(work, 'results.jsonl')
     env = dict(os.environ, HOME=home, LANG='C.UTF-8', LC_ALL='C.UTF-8',
                ANSIBLE_CONFIG=os.path.join(work, 'no-ansible.cfg'),
                ANSIBLE_COLLECTIONS_PATH=os.path.join(work, 'collections'),
                ANSIBLE_LOCAL_TEMP=local_tmp, ANSIBLE_ASYNC_DIR=os.path.join(work, 'async'),
                ANSIBLE_REMOTE_TEMP=os.path.join(work, 'remote-tmp'),
-               ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, 'callback_plugins'), ANSIBLE_CALLBACKS_ENABLED='record_results',
-               VELLORAN_TABLE_RESULTS=os.path.join(work, 'results.jsonl'), ANSIBLE_NOCOLOR='1', ANSIBLE_RETRY_FILES_ENABLED='0',
+               ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, 'callback_plugins'),
+               ANSIBLE_CALLBACKS_ENABLED='record_results', VELLORAN_TABLE_RESULTS=results_file,
+               ANSIBLE_NOCOLOR='1', ANSIBLE_RETRY_FILES_ENABLED='0',
                ANSIBLE_DEPRECATION_WARNINGS='0', ANSIBLE_LOCALHOST_WARNING='0',
                ANSIBLE_INVENTORY_UNPARSED_WARNING='0')
     for key in ('ODBCSYSINI', 'ODBCINI'):
@@ -425,225 +402,180 @@ def run_rows(work, args):
                    env=env, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     deb = make_deb(work)
 
-    names_of = {}
-    plays = {False: [], True: []}
+    names_of, plays = {}, {False: [], True: []}
     for row in rows:
         d = os.path.join(work, 'rows', row['id'])
-        for sub in ('sys', 'home'):
-            os.makedirs(os.path.join(d, sub))
+        os.makedirs(os.path.join(d, 'sys'))
+        os.makedirs(os.path.join(d, 'home'))
         for rel, text in row.get('prepare', {}).items():
-            with open(os.path.join(d, rel), 'w') as f:
-                f.write(text)
-        names = {'dir': d, 'setup': setup, 'vault': vault, 'deb': deb, 'local_tmp': local_tmp,
-                 'reply': os.path.join(d, 'reply.json'), 'log': os.path.join(d, 'calls.jsonl')}
-        names_of[row['id']] = names
-        with open(names['reply'], 'w') as f:
-            json.dump(fill(row['replies'], names), f)
-        open(names['log'], 'w').close()
+            write(os.path.join(d, rel), text)
+        names = names_of[row['id']] = {
+            'dir': d, 'setup': setup, 'vault': vault, 'deb': deb, 'local_tmp': local_tmp,
+            'reply': os.path.join(d, 'reply.json'), 'log': write(os.path.join(d, 'calls.jsonl'), '')}
+        write(names['reply'], json.dumps(fill(row['replies'], names)))
         if not row.get('packaging'):
+            # Role rows in check mode need --check itself: ansible_check_mode
+            # follows the command line, not the task keyword.
             plays[bool(row.get('cli_check'))] += row_tasks(row, names)
 
-    check_dirs_before = set(glob.glob(os.path.join(tempfile.gettempdir(), 'velloran-check.*')))
-    outputs, results = '', {}
+    check_dirs = set(glob.glob('/tmp/velloran-check.*'))
+    outputs = ''
     for cli_check, tasks in plays.items():
         if not tasks:
             continue
-        playbook = os.path.join(work, 'table%s.yml' % ('-check' if cli_check else ''))
-        with open(playbook, 'w') as f:
-            # collections: the short name of a builtin must still be the builtin.
-            json.dump([{'name': 'table', 'hosts': 'localhost', 'connection': 'local',
-                        'gather_facts': False, 'collections': ['velloran.odbc'],
-                        'vars': {'ansible_python_interpreter': sys.executable},
-                        'tasks': tasks}], f, indent=1)
-        cmd = ['ansible-playbook', '-v', '-i', 'localhost,', '--vault-password-file', vault_pass, playbook]
-        if cli_check:
-            cmd += ['--check', '--diff']
-        run = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+        # collections: a short name of the collection must not hide a builtin.
+        playbook = write(os.path.join(work, 'table-%s.yml' % cli_check), json.dumps([{
+            'name': 'table', 'hosts': 'localhost', 'connection': 'local', 'gather_facts': False,
+            'collections': ['velloran.odbc'], 'tasks': tasks,
+            'vars': {'ansible_python_interpreter': sys.executable}}]))
+        cmd = ['ansible-playbook', '-v', '-i', 'localhost,', '--vault-password-file', vault_pass,
+               playbook] + (['--check', '--diff'] if cli_check else [])
+        run = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                              text=True, timeout=600)
-        outputs += run.stdout + run.stderr
-        if args.verbose:
-            print(run.stdout, run.stderr)
+        outputs += run.stdout
+        if args.verbose or 'PLAY RECAP' not in run.stdout:
+            print(run.stdout)
         if 'PLAY RECAP' not in run.stdout:
-            print(run.stdout, run.stderr)
             print('FAIL ansible-playbook did not run the table (exit %d)' % run.returncode)
             return 1
-    results = results_by_row(os.path.join(work, 'results.jsonl')) if any(plays.values()) else {}
+    results, current = {}, None
+    for line in open(results_file) if os.path.exists(results_file) else []:
+        record = json.loads(line)
+        if record['task'].startswith('begin '):
+            current = results[record['task'][len('begin '):]] = []
+        elif current is not None:
+            record['result']['failed'] = record['status'] == 'failed'
+            current.append((record['task'], record['result']))
 
-    failures = []
     packaged = package(work, args.collection, env) if any(r.get('packaging') for r in rows) else {}
-    for row in rows:
-        if row.get('packaging'):
-            problems = packaged.get(row['id'], [])
-        else:
-            problems = judge(row, names_of[row['id']], results.get(row['id']))
-        label = row['id'] + (' (defect %s)' % row['defect'] if row.get('defect') else '')
+    failures = []
+
+    def verdict(label, problems):
         print(('ok   ' if not problems else 'FAIL ') + label, flush=True)
         for p in problems:
             print('       ' + p)
         if problems:
             failures.append(label)
-    # Whole-run checks.
-    leaks = [m for m in (PASSWORD, VAULT_MARKER) if m in outputs]
-    print(('ok   ' if not leaks else 'FAIL ') + 'no password in the output of any row', flush=True)
-    if leaks:
-        failures.append('password leaked: %s' % leaks)
-        for line in outputs.splitlines():
-            if any(m in line for m in leaks):
-                print('       leaked: ' + line.strip()[:300])
-    if 'Traceback' in outputs:
-        failures.append('a traceback in the output')
-        print('FAIL a traceback in the output')
-    left = set(glob.glob(os.path.join(tempfile.gettempdir(), 'velloran-check.*'))) - check_dirs_before
-    print(('ok   ' if not left else 'FAIL ') + "check mode's temporary program removed (%s)"
-          % sorted(left))
-    if left:
-        failures.append('check-mode copies left: %s' % sorted(left))
+
+    for row in rows:
+        verdict(row['id'] + (' (defect %s)' % row['defect'] if row.get('defect') else ''),
+                packaged.get(row['id'], []) if row.get('packaging')
+                else judge(row, names_of[row['id']], results.get(row['id'])))
+    verdict('no password in any output', ['leaked: ' + line.strip()[:300]
+                                          for line in outputs.splitlines()
+                                          if PASSWORD in line or VAULT_MARKER in line])
+    verdict('no traceback', ['a traceback in the output'] if 'Traceback' in outputs else [])
+    verdict("check mode's temporary programs removed",
+            sorted(set(glob.glob('/tmp/velloran-check.*')) - check_dirs))
     print('\n%d passed, %d failed' % (len(rows) + 3 - len(failures), len(failures)))
     return 1 if failures else 0
 
 
 def package(work, collection, env):
-    """Builds the tarball from a clean copy of the collection, installs it,
-    and reads what a user of the tarball gets: problems by row id."""
-    problems = {'packaging-licence-urls': [], 'packaging-stdout-documented': []}
-    licence, documented = problems['packaging-licence-urls'], problems['packaging-stdout-documented']
+    """The tarball from a clean copy, installed as a user would: problems by row."""
+    licence, documented = [], []
+    problems = {'packaging-licence-urls': licence, 'packaging-stdout-documented': documented}
     clean = os.path.join(work, 'clean', 'odbc')
-    shutil.copytree(collection, clean, symlinks=True,
-                    ignore=shutil.ignore_patterns('output', '*.tar.gz', '__pycache__'))
-    built = subprocess.run(['ansible-galaxy', 'collection', 'build', '--output-path',
-                            os.path.join(work, 'dist'), clean], env=env, stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, text=True)
+    shutil.copytree(collection, clean, ignore=shutil.ignore_patterns('output', '*.tar.gz',
+                                                                      '__pycache__'))
+    run = subprocess.run(['ansible-galaxy', 'collection', 'build', '--output-path',
+                          os.path.join(work, 'dist'), clean], env=env, stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, text=True)
     tarballs = glob.glob(os.path.join(work, 'dist', '*.tar.gz'))
-    if built.returncode != 0 or len(tarballs) != 1:
-        return {k: ['ansible-galaxy collection build failed: ' + built.stdout] for k in problems}
-    import tarfile
+    if run.returncode != 0 or len(tarballs) != 1:
+        return {k: ['ansible-galaxy collection build failed: ' + run.stdout] for k in problems}
     with tarfile.open(tarballs[0]) as tar:
-        members = tar.getnames()
-        manifest = json.load(tar.extractfile('MANIFEST.json'))['collection_info']
-        readme = tar.extractfile('README.md').read().decode('utf-8')
-    if manifest.get('license') != ['MIT']:
-        licence.append('MANIFEST license is %r' % manifest.get('license'))
-    if 'LICENSE' not in members:
-        licence.append('no LICENSE in the tarball')
-    for key in ('repository', 'documentation', 'issues'):
-        if not manifest.get(key):
-            licence.append('MANIFEST %s is %r' % (key, manifest.get(key)))
-    if "project's README" in readme or '../README' in readme:
+        files = {m: tar.extractfile(m).read().decode('utf-8', 'replace')
+                 for m in tar.getnames() if tar.getmember(m).isfile()}
+    manifest = json.loads(files['MANIFEST.json'])['collection_info']
+    licence += ['MANIFEST %s is %r' % (k, manifest.get(k)) for k in
+                ('license', 'repository', 'documentation', 'issues')
+                if not manifest.get(k) or (k == 'license' and manifest[k] != ['MIT'])]
+    licence += ['no %s in the tarball' % m for m in ('LICENSE', 'CHANGELOG.md') if m not in files]
+    if "project's README" in files['README.md'] or '../README' in files['README.md']:
         licence.append("the collection README sends the reader to the project's README")
-    if 'CHANGELOG.md' not in members:
-        licence.append('no CHANGELOG.md in the tarball')
-    for ignore in [m for m in members if m.startswith('tests/sanity/ignore-')]:
-        with tarfile.open(tarballs[0]) as tar:
-            text = tar.extractfile(ignore).read().decode('utf-8')
-        if 'no licence' in text or 'states no' in text:
-            licence.append('%s: %s' % (ignore, text.strip()))
-    versions = sorted(m for m in members if m.startswith('tests/sanity/ignore-'))
-    if 'tests/sanity/ignore-2.14.txt' not in versions or len(versions) < 2:
-        licence.append('ignore files only for %s' % versions)
+    ignores = sorted(m for m in files if m.startswith('tests/sanity/ignore-'))
+    licence += ['%s: %s' % (m, files[m].strip()) for m in ignores if 'no licence' in files[m]]
+    if 'tests/sanity/ignore-2.14.txt' not in ignores or len(ignores) < 2:
+        licence.append('ignore files only for %s' % ignores)
     installed = os.path.join(work, 'installed')
     run = subprocess.run(['ansible-galaxy', 'collection', 'install', '-p', installed, tarballs[0]],
                          env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if run.returncode != 0:
         licence.append('install failed: ' + run.stdout)
         return problems
-    doc_env = dict(env, ANSIBLE_COLLECTIONS_PATH=installed)
     for module in ('apply', 'data_source', 'driver', 'info'):
-        run = subprocess.run(['ansible-doc', '--json', 'velloran.odbc.' + module], env=doc_env,
+        run = subprocess.run(['ansible-doc', '--json', 'velloran.odbc.' + module],
+                             env=dict(env, ANSIBLE_COLLECTIONS_PATH=installed),
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        try:
-            doc = json.loads(run.stdout)['velloran.odbc.' + module]
-        except (ValueError, KeyError):
+        doc = json.loads(run.stdout).get('velloran.odbc.' + module) if run.stdout.startswith('{') \
+            else None
+        if not doc:
             documented.append('ansible-doc velloran.odbc.%s failed: %s' % (module, run.stdout[:300]))
-            continue
-        if module == 'apply' and 'stdout' not in (doc.get('return') or {}):
+        elif module == 'apply' and 'stdout' not in (doc.get('return') or {}):
             documented.append('velloran.odbc.apply returns stdout but does not document it')
     return problems
 
 
 def judge(row, names, results):
-    """What is wrong with a row's results, as a list of sentences."""
+    """What is wrong with a row's results, one sentence each."""
     if results is None:
         return ['the row did not run']
-    expect = fill(row['expect'], names)
-    problems = []
-    mains = [r for n, r in results if n.startswith('row ')]
-    # A role row: the role's apply task, else its last task.
-    roles = [r for n, r in results if n.endswith('Apply the setup file') and not r.get('skipped')]
-    main = roles[-1] if roles else (mains[-1] if mains else {})
-    own = [r for n, r in results if not n.startswith('after ') and n != 'rescued' and n]
-    failed = any(r.get('failed') for r in own)
-    if 'failed' in expect and failed != expect['failed']:
-        problems.append('failed is %s: %s' % (failed, next((r.get('msg') for r in own
-                                                             if r.get('failed')), '')))
-    changed = any(r.get('changed') for n, r in results if not n.startswith('after '))
-    if 'changed' in expect and changed != expect['changed']:
-        problems.append('changed is %s, not %s' % (changed, expect['changed']))
-    msg = ' '.join(str(r.get('msg', '')) for r in own if r.get('failed')) or str(main.get('msg', ''))
-    for part in expect.get('msg', []):
-        if part not in msg:
-            problems.append('msg lacks %r: %s' % (part, msg))
-    for part in expect.get('msg_not', []):
-        if part in msg:
-            problems.append('msg has %r: %s' % (part, msg))
-    for part in expect.get('warnings', []):
-        if not any(part in w for w in main.get('warnings', [])):
-            problems.append('no warning %r: %s' % (part, main.get('warnings')))
+    want = fill(row['expect'], names)
+    own = [r for n, r in results if n not in ('after', 'rescued', 'begin')]
+    # The result looked at: a role's apply task, else the row's task.
+    main = ([r for n, r in results if n.endswith('Apply the setup file') and not r.get('skipped')]
+            or [r for n, r in results if n.startswith('row ')] or [{}])[-1]
+    failed = any(r['failed'] for r in own)
+    changed = any(r.get('changed') for r in own)
+    msg = ' '.join(str(r.get('msg', '')) for r in own if r['failed']) or str(main.get('msg', ''))
     diffs = main.get('diff') or []
     diffs = diffs if isinstance(diffs, list) else [diffs]
     before = ''.join(str(d.get('before', '')) for d in diffs)
     after = ''.join(str(d.get('after', '')) for d in diffs)
-    for part in expect.get('diff_before', []):
-        if part not in before:
-            problems.append('diff before lacks %r: %r' % (part, before))
-    for part in expect.get('diff_after', []):
-        if part not in after:
-            problems.append('diff after lacks %r: %r' % (part, after))
-    for part in expect.get('diff_not', []):
-        if part in before + after:
-            problems.append('diff has %r' % part)
-    for key, value in expect.get('result', {}).items():
-        if main.get(key) != value:
-            problems.append('%s is %r, not %r' % (key, main.get(key), value))
-    for key in expect.get('result_has', []):
-        if key not in main:
-            problems.append('no %s in the result' % key)
-    if 'cmd_last' in expect and (main.get('cmd') or [None])[-1] != expect['cmd_last']:
-        problems.append('cmd ends with %r' % (main.get('cmd') or [None])[-1])
-    if 'after_rc' in expect:
-        after_results = [r for n, r in results if n.startswith('after ')]
-        rc = after_results[0].get('rc') if after_results else None
-        if rc != expect['after_rc']:
-            problems.append('the check after the row gave %r: %s' % (
-                rc, after_results[0].get('stdout') if after_results else 'did not run'))
+    after_rc = next((r.get('rc') for n, r in results if n == 'after'), None)
     with open(names['log']) as f:
         calls = [json.loads(line) for line in f if line.strip()]
-    if 'ncalls' in expect and len(calls) != expect['ncalls']:
-        problems.append('%d calls, not %d: %s' % (len(calls), expect['ncalls'],
-                                                   [c['argv'] for c in calls]))
-    for i, want in enumerate(expect.get('calls', [])):
-        if i >= len(calls):
-            problems.append('call %d was not made' % (i + 1))
-            continue
-        call = calls[i]
-        for a in want.get('has', []):
-            if a not in call['argv']:
-                problems.append('call %d lacks %s: %s' % (i + 1, a, call['argv']))
-        for a in want.get('lacks', []):
-            if a in call['argv']:
-                problems.append('call %d has %s: %s' % (i + 1, a, call['argv']))
-        for text in want.get('file_has', []):
-            if text not in call.get('file', ''):
-                problems.append('call %d: the setup file lacks %r: %r' % (i + 1, text, call.get('file')))
-        if 'mode' in want and call.get('file_mode') != want['mode']:
-            problems.append('call %d: the setup file has mode %s' % (i + 1, call.get('file_mode')))
-    for call in calls:
-        path = call.get('file_path')
-        if path and path != names['setup'] and os.path.exists(path):
-            problems.append('the setup file %s was left behind' % path)
-    for rel, exists in expect.get('files', {}).items():
-        if os.path.exists(os.path.join(names['dir'], rel)) != exists:
-            problems.append('%s %s' % (rel, 'is missing' if exists else 'was left behind'))
-    return problems
+    checks = [
+        ('failed' not in want or failed == want['failed'], 'failed is %s: %s' % (failed, msg)),
+        ('changed' not in want or changed == want['changed'], 'changed is %s' % changed),
+        ('ncalls' not in want or len(calls) == want['ncalls'],
+         '%d calls: %s' % (len(calls), [c['argv'] for c in calls])),
+        ('after_rc' not in want or after_rc == want['after_rc'],
+         'the check after the row gave %r' % after_rc),
+        ('cmd_last' not in want or (main.get('cmd') or [None])[-1] == want['cmd_last'],
+         'cmd is %s' % main.get('cmd')),
+    ]
+    checks += [(part in msg, 'msg lacks %r: %s' % (part, msg)) for part in want.get('msg', [])]
+    checks += [(part not in msg, 'msg has %r: %s' % (part, msg)) for part in want.get('msg_not', [])]
+    checks += [(any(part in w for w in main.get('warnings', [])),
+                'no warning %r: %s' % (part, main.get('warnings'))) for part in want.get('warnings', [])]
+    checks += [(part in before, 'diff before lacks %r: %r' % (part, before))
+               for part in want.get('diff_before', [])]
+    checks += [(part in after, 'diff after lacks %r: %r' % (part, after))
+               for part in want.get('diff_after', [])]
+    checks += [(part not in before + after, 'diff has %r' % part) for part in want.get('diff_not', [])]
+    checks += [(main.get(k) == v, '%s is %r, not %r' % (k, main.get(k), v))
+               for k, v in want.get('result', {}).items()]
+    checks += [(k in main, 'no %s in the result' % k) for k in want.get('result_has', [])]
+    for i, call_want in enumerate(want.get('calls', [])):
+        call = calls[i] if i < len(calls) else {'argv': []}
+        checks.append((i < len(calls), 'call %d was not made' % (i + 1)))
+        checks += [(a in call['argv'], 'call %d lacks %s: %s' % (i + 1, a, call['argv']))
+                   for a in call_want.get('has', [])]
+        checks += [(a not in call['argv'], 'call %d has %s: %s' % (i + 1, a, call['argv']))
+                   for a in call_want.get('lacks', [])]
+        checks += [(text in call.get('file', ''), 'call %d: the setup file lacks %r: %r'
+                    % (i + 1, text, call.get('file'))) for text in call_want.get('file_has', [])]
+        if 'mode' in call_want:
+            checks.append((call.get('file_mode') == call_want['mode'],
+                           'call %d: the setup file has mode %s' % (i + 1, call.get('file_mode'))))
+    checks += [(not os.path.exists(c['file_path']), 'the setup file %s was left behind' % c['file_path'])
+               for c in calls if c.get('file_path') and c['file_path'] != names['setup']]
+    checks += [(os.path.exists(os.path.join(names['dir'], rel)) == exists,
+                '%s %s' % (rel, 'is missing' if exists else 'was left behind'))
+               for rel, exists in want.get('files', {}).items()]
+    return [text for ok, text in checks if not ok]
 
 
 if __name__ == '__main__':
