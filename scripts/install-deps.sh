@@ -16,6 +16,7 @@ everything="$example libgtest-dev libbenchmark-dev mingw-w64
   dpkg-dev lintian clang libclang-rt-14-dev make
   wixl msitools osslsigncode openssl
   ansible-core openssh-server openssh-client yamllint pycodestyle pylint
+  postgresql odbc-postgresql
   python3-voluptuous"
 
 installed() {
