@@ -1,9 +1,12 @@
-// Whole-run benchmark against the real unixODBC installer library, each
-// figure the median of several runs, printed in one table with its goal:
-// velloran, headless, installing N drivers beside installer_loop (the plain
-// direct loop) and `odbcinst -i -d -f` on a template of the same drivers;
-// velloran's start-up on an empty setup file beside installer_loop with no
-// drivers; the run's peak memory with and without the heap kept (heap_run).
+// Whole-run benchmark against the real unixODBC installer library, printed
+// in one table with the goals. Every figure is the median of several runs,
+// with their min and max:
+//   - start-up: velloran on a setup file of one driver beside installer_loop
+//     installing the same driver (both load libodbcinst.so.2, one linked);
+//   - N drivers: velloran's time beside installer_loop (the plain direct
+//     loop) and `odbcinst -i -d -f` on a template of the same drivers;
+//     velloran's own peak memory beside the loop's; and the cost of keeping
+//     the heap between installer calls, as heap_run's peak with and without.
 // Every run is a process with a fresh ODBCSYSINI, ODBCINI and HOME, under
 // /dev/shm when writable: unixODBC rewrites odbcinst.ini on every call, and
 // a disk's write-back would swamp the differences.
@@ -31,6 +34,7 @@ extern char** environ;
 namespace {
 
 const int STARTUP_RUNS = 101;
+const int MINIMUM_RUNS = 5;
 std::string Base;
 
 struct Run {
@@ -38,6 +42,19 @@ struct Run {
     double milliseconds;
     double peakMiB;
     std::string installed;  // the odbcinst.ini it left
+};
+
+struct Spread {
+    double median;
+    double low;
+    double high;
+};
+
+// One command's figures over all its runs.
+struct Figures {
+    Spread milliseconds;
+    Spread peakMiB;
+    std::string installed;  // the odbcinst.ini of its first run
 };
 
 std::string ReadFile(const std::string& path)
@@ -127,22 +144,22 @@ Run RunProcess(const std::vector<std::string>& command, int drivers)
     return run;
 }
 
-double Median(std::vector<double> values)
+Spread Summarize(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    double median = values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    return {median, values.front(), values.back()};
 }
 
 // Runs the commands in turn, `runs` times, each round starting with the
-// next one so that drift spreads evenly. Per command: the median time and
-// peak, and the odbcinst.ini of its first run.
+// next one so that drift spreads evenly.
 bool Measure(const std::vector<std::vector<std::string>>& commands, int drivers, int runs,
-             std::vector<Run>& medians)
+             std::vector<Figures>& figures)
 {
     size_t count = commands.size();
     std::vector<std::vector<double>> times(count), peaks(count);
-    medians.assign(count, Run());
+    figures.assign(count, Figures());
     for (int r = 0; r < runs; ++r) {
         for (size_t k = 0; k < count; ++k) {
             size_t c = (r + k) % count;
@@ -151,28 +168,50 @@ bool Measure(const std::vector<std::vector<std::string>>& commands, int drivers,
                 return false;
             times[c].push_back(run.milliseconds);
             peaks[c].push_back(run.peakMiB);
-            if (medians[c].installed.empty())
-                medians[c].installed = run.installed;
+            if (figures[c].installed.empty())
+                figures[c].installed = run.installed;
         }
     }
     for (size_t c = 0; c < count; ++c) {
-        medians[c].milliseconds = Median(times[c]);
-        medians[c].peakMiB = Median(peaks[c]);
+        figures[c].milliseconds = Summarize(times[c]);
+        figures[c].peakMiB = Summarize(peaks[c]);
     }
     return true;
 }
 
-// One row of the table: a figure beside its baseline, and the goal for
-// their ratio (none when zero).
-void PrintRow(const std::string& figure, double measured, const std::string& baseline, double base,
-              const char* unit, double goal)
+// The same calls leave the same file, or the runs did different work.
+bool SameInstalled(const std::vector<Figures>& figures, const std::vector<size_t>& others)
 {
-    double ratio = measured / base;
+    bool same = true;
+    for (size_t c : others) {
+        if (figures[c].installed != figures[0].installed) {
+            std::fprintf(stderr, "velloran and command %zu left different odbcinst.ini files\n", c);
+            same = false;
+        }
+    }
+    return same;
+}
+
+std::string Describe(const Spread& spread, const char* unit)
+{
+    char text[96];
+    int digits = spread.median < 10 ? 2 : 1;
+    std::snprintf(text, sizeof text, "%.*f %s (%.*f to %.*f)", digits, spread.median, unit, digits, spread.low,
+                  digits, spread.high);
+    return text;
+}
+
+// One row of the table: a figure beside its baseline, and the goal for the
+// ratio of their medians (none when zero).
+void PrintRow(const std::string& figure, const Spread& measured, const std::string& baseline,
+              const Spread& base, const char* unit, double goal)
+{
+    double ratio = measured.median / base.median;
     char verdict[48] = "-";
     if (goal > 0)
         std::snprintf(verdict, sizeof verdict, "at most %.2fx: %s", goal, ratio <= goal ? "met" : "MISSED");
-    std::printf("| %s | %.*f %s | %.*f %s, %s | %.3fx | %s |\n", figure.c_str(), measured < 10 ? 2 : 1,
-                measured, unit, base < 10 ? 2 : 1, base, unit, baseline.c_str(), ratio, verdict);
+    std::printf("| %s | %s | %s, %s | %.3fx | %s |\n", figure.c_str(), Describe(measured, unit).c_str(),
+                Describe(base, unit).c_str(), baseline.c_str(), ratio, verdict);
 }
 
 // The date and the load average, which say how busy the machine was.
@@ -201,8 +240,8 @@ int main(int argc, char** argv)
         else
             repeats = 0;
     }
-    if (repeats < 1) {
-        std::fprintf(stderr, "usage: %s [-r REPEATS] [DRIVERS ...]\n", argv[0]);
+    if (repeats < MINIMUM_RUNS) {
+        std::fprintf(stderr, "usage: %s [-r REPEATS, at least %d] [DRIVERS ...]\n", argv[0], MINIMUM_RUNS);
         return 2;
     }
     if (sizes.empty())
@@ -221,46 +260,42 @@ int main(int argc, char** argv)
     };
     const std::string before = odbcFiles();
 
-    std::printf("install_run_bench: %s, runs in %s, medians of %d runs (start-up: %d)\n\n",
+    std::printf("install_run_bench: %s, runs in %s, medians of %d runs (start-up: %d), min and max in brackets\n\n",
                 Conditions().c_str(), Base.c_str(), repeats, STARTUP_RUNS);
-    std::printf("| figure | measured | baseline | ratio | goal |\n|---|--:|--:|--:|---|\n");
-    std::string empty = Base + "/empty.ini";
-    std::vector<Run> m;
+    std::printf("| figure | measured | baseline | ratio of medians | goal |\n|---|--:|--:|--:|---|\n");
+    std::string single = Base + "/setup-1.ini";
+    std::vector<std::vector<std::string>> startup = {{VELLORAN, single}, {INSTALLER_LOOP, "1"}};
+    std::vector<Figures> m;
     // A first round of each, untimed, so that none pays for reading programs from disk.
-    bool ok = WriteInputs(0, empty, Base + "/empty-template.ini") &&
-              Measure({{VELLORAN, empty}, {INSTALLER_LOOP, "0"}}, 0, 1, m) &&
-              Measure({{VELLORAN, empty}, {INSTALLER_LOOP, "0"}}, 0, STARTUP_RUNS, m);
+    bool ok = WriteInputs(1, single, Base + "/template-1.ini") && Measure(startup, 1, 1, m) &&
+              Measure(startup, 1, STARTUP_RUNS, m) && SameInstalled(m, {1});
     if (ok)
-        PrintRow("start-up, empty setup file", m[0].milliseconds, "C program linked to libodbcinst.so.2",
+        PrintRow("start-up, 1 driver", m[0].milliseconds, "installer_loop, 1 driver (libodbcinst.so.2 linked)",
                  m[1].milliseconds, "ms", 1.5);
     for (size_t s = 0; s < sizes.size() && ok; ++s) {
         int n = sizes[s];
         std::string setup = Base + "/setup-" + std::to_string(n) + ".ini";
         std::string odbcinstTemplate = Base + "/template-" + std::to_string(n) + ".ini";
-        enum { VELLORAN_RUN, LOOP, ODBCINST, KEPT, DEFAULT };
+        enum { VELLORAN_RUN, LOOP, ODBCINST, KEPT, RELEASED };
         ok = WriteInputs(n, setup, odbcinstTemplate) &&
              Measure({{VELLORAN, setup},
                       {INSTALLER_LOOP, std::to_string(n)},
                       {ODBCINST_TOOL, "-i", "-d", "-f", odbcinstTemplate},
                       {HEAP_RUN, "keep", setup},
                       {HEAP_RUN, "default", setup}},
-                     n, repeats, m);
+                     n, repeats, m) &&
+             SameInstalled(m, {LOOP, KEPT, RELEASED});
         if (!ok)
             break;
-        // The same calls leave the same file, or the runs did different work.
-        for (int c : {LOOP, KEPT, DEFAULT}) {
-            if (m[c].installed != m[VELLORAN_RUN].installed) {
-                std::fprintf(stderr, "velloran and run %d left different odbcinst.ini files\n", c);
-                ok = false;
-            }
-        }
         std::string drivers = std::to_string(n) + " drivers";
         PrintRow(drivers + ", time", m[VELLORAN_RUN].milliseconds, "direct loop", m[LOOP].milliseconds, "ms",
                  n == 100 ? 1.1 : n == 1000 ? 0.4 : 0);
         PrintRow(drivers + ", time", m[VELLORAN_RUN].milliseconds, "odbcinst -i -d -f",
                  m[ODBCINST].milliseconds, "ms", n == 1000 ? 0.4 : 0);
-        PrintRow(drivers + ", peak memory (heap_run)", m[KEPT].peakMiB, "without the heap kept",
-                 m[DEFAULT].peakMiB, "MiB", 1.1);
+        PrintRow(drivers + ", velloran's peak memory", m[VELLORAN_RUN].peakMiB, "direct loop",
+                 m[LOOP].peakMiB, "MiB", 0);
+        PrintRow(drivers + ", peak memory, heap_run keeping the heap", m[KEPT].peakMiB,
+                 "heap_run with glibc's default heap", m[RELEASED].peakMiB, "MiB", 1.1);
     }
     if (odbcFiles() != before) {
         std::fprintf(stderr, "the system's or the user's ODBC files changed during the benchmark\n");

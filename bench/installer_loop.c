@@ -1,7 +1,7 @@
 /* The plain direct loop: libodbcinst.so.2 linked in, so loaded once, and
  * one SQLInstallDriverEx per driver (named as in install_run_bench's setup
- * file), with glibc's default malloc settings. With N = 0 it only loads the
- * library and exits: the start-up baseline.   installer_loop N */
+ * file), with glibc's default malloc settings. With N = 1 it is the
+ * start-up baseline.   installer_loop N */
 #include <odbcinst.h>
 #include <stdio.h>
 #include <stdlib.h>
