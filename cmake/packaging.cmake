@@ -11,7 +11,9 @@ if(WIN32)
   endif()
   install(TARGETS velloran velloran-check velloran-apply velloran_setup
     RUNTIME DESTINATION ${velloran_windows_dir})
-  install(FILES ${velloran_examples} README.md LICENSE DESTINATION .)
+  install(FILES ${velloran_examples} README.md CHANGELOG.md LICENSE DESTINATION .)
+  # The pages the README links to.
+  install(DIRECTORY docs DESTINATION .)
 
   # Authenticode signatures, when a certificate and its key are given: on
   # the programs and the DLL as installed (after cpack strips them, so the
@@ -112,6 +114,7 @@ else()
   install(TARGETS velloran_window LIBRARY DESTINATION ${VELLORAN_MODULE_DIR})
   install(TARGETS velloran_setup LIBRARY DESTINATION ${VELLORAN_SETUP_LIBRARY_DIR})
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${velloran_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(FILES packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   # Debian wants the changelog and the manual pages compressed, without a

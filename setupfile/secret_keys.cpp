@@ -1,6 +1,7 @@
 // The one rule for what is secret. A key is secret when it is one of the
 // exact names below, or holds one of the fragments, compared without regard
-// to case; the README lists both in one table, with the reason for each.
+// to case; docs/velloran-check.md lists both in one table, with the reason
+// for each.
 // Blanks and the INI file's own marks (; # [ ]) around a key do not count:
 // ";PWD" and "[PWD]" are PWD written so that unixODBC's files break, and
 // their values are no less secret.

@@ -27,6 +27,7 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 example=$root/usr/share/doc/velloran/examples/sqlite-datasource.ini
 for file in usr/bin/velloran usr/share/doc/velloran/README.md \
+            usr/share/doc/velloran/docs/setup-file.md \
             usr/share/doc/velloran/examples/sqlite.ini; do
     [ -f "$root/$file" ] || { echo "missing from the package: /$file"; exit 1; }
 done

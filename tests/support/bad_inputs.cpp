@@ -20,7 +20,7 @@ std::string SparseSetup(const Sandbox& box, std::uintmax_t size, const std::stri
 
 namespace {
 
-// The setup file size limit, as README states it.
+// The setup file size limit, as docs/setup-file.md states it.
 const std::uintmax_t SIZE_LIMIT = 64 * 1024 * 1024;
 
 // Deterministic noise with every byte value, but never a line that reads

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The Windows .zip, built by cpack from this build and the windows-x86 one:
 # an x64 and an x86 folder, each with every program for its bitness,
-# stripped, beside the README, the licence and the examples.
+# stripped, beside the README and the pages it links, the changelog, the
+# licence and the examples.
 # Exit 77: the windows-x86 build has not been made.
 set -eu
 config=$1
@@ -13,7 +14,7 @@ cpack --config "$config" -B "$work/out" >"$work/cpack.log" 2>&1 || { cat "$work/
 (cd "$work" && unzip -q out/*.zip)
 top=$(ls -d "$work"/velloran-*-windows)
 status=0
-for file in README.md LICENSE sqlite.ini sqlite-datasource.ini; do
+for file in README.md CHANGELOG.md docs/setup-file.md LICENSE sqlite.ini sqlite-datasource.ini; do
     [ -f "$top/$file" ] || { echo "missing: $file"; status=1; }
 done
 for arch in x64:x86-64 x86:i386; do
