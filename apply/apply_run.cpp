@@ -61,7 +61,7 @@ std::string DataSourceName(const Elements& attributes)
 {
     for (const std::string& element : attributes) {
         size_t equals = element.find('=');
-        if (equals != std::string::npos && SameFolded(Trimmed(element.substr(0, equals)), "DSN"))
+        if (equals != std::string::npos && SameIgnoringAsciiCase(Trimmed(element.substr(0, equals)), "DSN"))
             return element.substr(equals + 1);
     }
     return "";
@@ -154,7 +154,7 @@ public:
             const ConfigurationSection* found = name.empty() ? NULL : Current(DRIVER_STORE, name);
             ConfigurationSection before = found != NULL ? *found : ConfigurationSection{name, {}};
             bool inPlace = readable_ && found != NULL &&
-                           DifferenceFrom(*found, pairs, {Folded(USAGE_COUNT)}).empty();
+                           DifferenceFrom(*found, pairs, {LowerAscii(USAGE_COUNT)}).empty();
             if (options_.check && libraryMissing_) {
                 Fail(entry, "the installer library cannot be loaded");
             } else if (options_.check) {
@@ -163,7 +163,7 @@ public:
                     Predict(entry, DRIVER_STORE, found, [&](ConfigurationSection& after) {
                         if (INSTALL_REPLACES_SECTION && std::string(entry.outcome) == "install")
                             KeepOnly(after, USAGE_COUNT);
-                        SetPairs(after, pairs, {Folded(USAGE_COUNT)});
+                        SetPairs(after, pairs, {LowerAscii(USAGE_COUNT)});
                         if (std::string(entry.outcome) == "install")
                             CountOneMoreUse(after);
                     });
@@ -215,7 +215,7 @@ public:
                 continue;
             std::set<std::string> seen;
             for (const ConfigurationSection& section : initial_[s].sections) {
-                std::string folded = Folded(section.name);
+                std::string folded = LowerAscii(section.name);
                 if (asked_[s].count(folded) > 0 || !seen.insert(folded).second)
                     continue;
                 const ConfigurationSection* now = FindSection(current_[s], section.name);
@@ -257,7 +257,7 @@ private:
         }
         if (name.empty())
             return false;
-        auto earlier = names_[group].emplace(Folded(name), name).first;
+        auto earlier = names_[group].emplace(LowerAscii(name), name).first;
         if (earlier->second != name) {
             Fail(entry, "an earlier " + group + " is named '" + earlier->second +
                             "', which the installer takes for the same name: write it the same way");
@@ -284,7 +284,7 @@ private:
     // of this run may have changed it.
     const ConfigurationSection* Current(ConfigurationStore store, const std::string& name)
     {
-        if (stale_[store] && touched_[store].count(Folded(name)) > 0)
+        if (stale_[store] && touched_[store].count(LowerAscii(name)) > 0)
             Reread(store);
         return FindSection(current_[store], name);
     }
@@ -307,8 +307,8 @@ private:
     {
         stale_[store] = called_[store] = true;
         for (const std::string& section : sections) {
-            touched_[store].insert(Folded(section));
-            asked_[store].insert(Folded(section));
+            touched_[store].insert(LowerAscii(section));
+            asked_[store].insert(LowerAscii(section));
         }
     }
 
@@ -338,9 +338,9 @@ private:
                  !BoundTo(*after, pending.store, pending.section, pending.driver))
             missing = "it is not bound to driver '" + pending.driver + "'";
         else if (pending.expectation == HOLDS_DATA_SOURCE)
-            missing = DifferenceFrom(*after, pending.pairs, {"DSN", "DRIVER"});
+            missing = DifferenceFrom(*after, pending.pairs, {"dsn", "driver"});
         else
-            missing = DifferenceFrom(*after, pending.pairs, {Folded(USAGE_COUNT)});
+            missing = DifferenceFrom(*after, pending.pairs, {LowerAscii(USAGE_COUNT)});
         if (missing.empty() && pending.expectation == HOLDS_COMPONENT && pending.hadBefore &&
             FindValue(pending.before, USAGE_COUNT) != NULL && FindValue(*after, USAGE_COUNT) == NULL)
             missing = std::string(USAGE_COUNT) + " is missing";
@@ -369,7 +369,7 @@ private:
                  const std::string& dsn, const std::string& driver)
     {
         std::string bound = BoundDriver(section, store, dsn);
-        if (SameFolded(bound, driver))
+        if (SameIgnoringAsciiCase(bound, driver))
             return true;
         const ConfigurationSection* installed = Current(DRIVER_STORE, driver);
         const std::string* file = installed != NULL ? FindValue(*installed, "Driver") : NULL;
@@ -392,7 +392,7 @@ private:
     {
         std::vector<ConfigurationSection>& sections = current_[store].sections;
         for (size_t i = 0; i < sections.size(); ++i) {
-            if (SameFolded(sections[i].name, name)) {
+            if (SameIgnoringAsciiCase(sections[i].name, name)) {
                 if (section != NULL)
                     sections[i] = *section;
                 else
@@ -468,7 +468,7 @@ private:
         bool inPlace = readable_ && (action == REMOVE
                                          ? !dsn.empty() && !exists
                                          : exists && BoundTo(before, store, dsn, driver) &&
-                                               DifferenceFrom(before, pairs, {"DSN", "DRIVER"}).empty());
+                                               DifferenceFrom(before, pairs, {"dsn", "driver"}).empty());
         std::string certain = CertainFailure(action, store, dsn, driver, found);
         if (!certain.empty() && !(options_.skipUnchanged && inPlace)) {
             Fail(entry, certain);
@@ -489,7 +489,7 @@ private:
                     if (action == ADD)
                         after.values.clear();  // adding again replaces the data source
                     SetPairs(after, {StoredPair{"Driver", {driver}}}, {});
-                    SetPairs(after, pairs, {"DSN", "DRIVER"});
+                    SetPairs(after, pairs, {"dsn", "driver"});
                 });
             }
         } else {

@@ -11,8 +11,8 @@ namespace {
 // Sections that list or set rather than describe a component.
 bool IsListSection(const std::string& name)
 {
-    return SameFolded(name, "ODBC") || SameFolded(name, "ODBC Drivers") ||
-           SameFolded(name, "ODBC Translators") || SameFolded(name, "ODBC Data Sources");
+    return SameIgnoringAsciiCase(name, "ODBC") || SameIgnoringAsciiCase(name, "ODBC Drivers") ||
+           SameIgnoringAsciiCase(name, "ODBC Translators") || SameIgnoringAsciiCase(name, "ODBC Data Sources");
 }
 
 // Windows lists its translators; unixODBC keeps them beside the drivers,

@@ -14,21 +14,6 @@ std::string Trimmed(const std::string& text)
     return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
 }
 
-std::string Folded(const std::string& text)
-{
-    std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return folded;
-}
-
-bool SameFolded(const std::string& a, const std::string& b)
-{
-    return Folded(a) == Folded(b);
-}
-
 bool HasOuterBlanks(const std::string& name)
 {
     return !name.empty() && Trimmed(name) != name;
@@ -53,7 +38,7 @@ StoredPairs StoredPairsOf(const Elements& elements, size_t first)
         std::string value = Trimmed(elements[i].substr(equals + 1));
         StoredPair* same = NULL;
         for (StoredPair& pair : pairs)
-            same = same == NULL && SameFolded(pair.key, key) ? &pair : same;
+            same = same == NULL && SameIgnoringAsciiCase(pair.key, key) ? &pair : same;
         if (same != NULL)
             same->values.push_back(value);
         else
@@ -66,8 +51,8 @@ StoredPairs StoredPairsOf(const Elements& elements, size_t first)
 // name with the system folder's path in front.
 static bool IsFileKey(const std::string& key)
 {
-    std::string folded = Folded(key);
-    return folded == "DRIVER" || folded == "SETUP" || folded == "TRANSLATOR";
+    std::string folded = LowerAscii(key);
+    return folded == "driver" || folded == "setup" || folded == "translator";
 }
 
 static bool StoredAs(const std::string& key, const std::string& stored, const std::string& given)
@@ -79,7 +64,7 @@ static bool StoredAs(const std::string& key, const std::string& stored, const st
         return false;
     char separator = stored[stored.size() - given.size() - 1];
     return (separator == '\\' || separator == '/') &&
-           SameFolded(stored.substr(stored.size() - given.size()), given);
+           SameIgnoringAsciiCase(stored.substr(stored.size() - given.size()), given);
 }
 
 static std::string Quoted(const std::string& key, const std::string& value)
@@ -91,7 +76,7 @@ std::string DifferenceFrom(const ConfigurationSection& section, const StoredPair
                            const std::set<std::string>& ignored)
 {
     for (const StoredPair& pair : pairs) {
-        if (ignored.count(Folded(pair.key)) > 0)
+        if (ignored.count(LowerAscii(pair.key)) > 0)
             continue;
         const std::string* stored = FindValue(section, pair.key);
         if (stored == NULL)
@@ -110,11 +95,11 @@ void SetPairs(ConfigurationSection& section, const StoredPairs& pairs,
               const std::set<std::string>& ignored)
 {
     for (const StoredPair& pair : pairs) {
-        if (ignored.count(Folded(pair.key)) > 0)
+        if (ignored.count(LowerAscii(pair.key)) > 0)
             continue;
         bool set = false;
         for (auto& value : section.values) {
-            if (!set && SameFolded(value.first, pair.key)) {
+            if (!set && SameIgnoringAsciiCase(value.first, pair.key)) {
                 value.second = pair.values.back();
                 set = true;
             }

@@ -5,6 +5,7 @@
 // full path Windows stores for it.
 #pragma once
 
+#include "ascii_case.h"
 #include "odbc_configuration.h"
 
 #include <set>
@@ -20,8 +21,6 @@ struct StoredPair {
 typedef std::vector<StoredPair> StoredPairs;
 
 std::string Trimmed(const std::string& text);
-std::string Folded(const std::string& text);
-bool SameFolded(const std::string& a, const std::string& b);
 bool HasOuterBlanks(const std::string& name);
 
 Elements SplitList(LPCSTR list);

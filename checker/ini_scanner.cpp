@@ -1,6 +1,7 @@
 // A small line scanner over the raw setup file. The profile functions hide
 // repeated keys and sections, keys nobody asks for and line numbers; the
 // checker needs those for its findings, never for the plan.
+#include "ascii_case.h"
 #include "checker.h"
 #include "setup_file_refusal.h"
 
@@ -26,12 +27,7 @@ static std::string Trim(const std::string& text)
 
 std::string FoldName(const std::string& name)
 {
-    std::string folded = Trim(name);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
+    return LowerAscii(Trim(name));
 }
 
 // Names only matter here, so a UTF-16 file keeps its ASCII and marks the

@@ -6,6 +6,7 @@
 // ";PWD" and "[PWD]" are PWD written so that unixODBC's files break, and
 // their values are no less secret.
 #include "secret_keys.h"
+#include "ascii_case.h"
 
 #include <algorithm>
 
@@ -31,23 +32,18 @@ static std::string FoldedTrimmed(const std::string& key)
 {
     size_t first = key.find_first_not_of(AROUND_A_KEY);
     size_t last = key.find_last_not_of(AROUND_A_KEY);
-    std::string folded = first == std::string::npos ? "" : key.substr(first, last - first + 1);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return folded;
+    return first == std::string::npos ? "" : LowerAscii(key.substr(first, last - first + 1));
 }
 
 bool IsSecretKey(const std::string& key)
 {
     std::string folded = FoldedTrimmed(key);
     for (const char* name : SECRET_NAMES) {
-        if (folded == name)
+        if (folded == LowerAscii(name))
             return true;
     }
     for (const char* fragment : SECRET_FRAGMENTS) {
-        if (folded.find(fragment) != std::string::npos)
+        if (folded.find(LowerAscii(fragment)) != std::string::npos)
             return true;
     }
     return false;
