@@ -9,7 +9,7 @@
 #include "installer_queries.h"
 #include "printable_text.h"
 #include "run_policy.h"
-#include "setup_file.h"
+#include "setup_walk.h"
 
 #include <cstdio>
 #include <string>
@@ -44,17 +44,26 @@ struct KeyChange {
     std::string after;
 };
 
+// What became of an entry: applied, then what --check predicts. The words
+// of every report, the JSON's and so the Ansible collection's, are these.
+enum Outcome {
+    OUTCOME_INSTALLED, OUTCOME_ADDED, OUTCOME_CONFIGURED, OUTCOME_REMOVED, OUTCOME_UNCHANGED,
+    OUTCOME_FAILED, OUTCOME_INSTALL, OUTCOME_ADD, OUTCOME_CONFIGURE, OUTCOME_REMOVE, OUTCOME_FAIL,
+    OUTCOME_COUNT
+};
+const LPCSTR OUTCOME_NAMES[OUTCOME_COUNT] = {
+    "installed", "added", "configured", "removed", "unchanged", "failed",
+    "install", "add", "configure", "remove", "fail"};
+
 struct EntryResult {
-    LPCSTR phase;      // "manager", "translator", "driver" or "datasource"
+    Phase phase;
     int index;
     std::string key;   // the setup file's key, e.g. "Driver3"
     std::string name;  // the driver, translator or data-source name
     bool hasRequest;   // data sources only
     std::string keyword;
     WORD request;
-    // Applied: installed, added, configured, removed, unchanged or failed.
-    // Checked: install, add, configure, remove, unchanged or fail.
-    LPCSTR outcome;
+    Outcome outcome;
     InstallerErrors errors;  // the installer's, or velloran-apply's own (code 0)
     std::vector<KeyChange> changes;
 };
@@ -79,8 +88,8 @@ struct RunResult {
 void RunApply(const ApplyOptions& options, RunResult& result);
 
 // Whether an outcome is a change (done or planned).
-bool IsChange(LPCSTR outcome);
-bool IsFailure(LPCSTR outcome);
+bool IsChange(Outcome outcome);
+bool IsFailure(Outcome outcome);
 
 // The text lines, on a stream and in the log.
 struct TextOutput {

@@ -122,84 +122,84 @@ public:
 
     void DriverManager(void)
     {
-        if (!ReadInstallManagerSetting())
-            return;
-        EntryResult entry = NewEntry("manager", 1, INSTALL_KEY, "ODBC driver manager");
+        EntryResult entry = NewEntry(PHASE_MANAGER, 1, INSTALL_KEY, "ODBC driver manager");
         // Never in place: it is always called when asked for.
         if (options_.check && libraryMissing_)
             Fail(entry, "the installer library cannot be loaded");
         else if (options_.check)
-            entry.outcome = "install";
+            entry.outcome = OUTCOME_INSTALL;
         else
-            Call(entry, [] { return OdbcInstallDriverManager(); }, "installed");
+            Call(entry, [] { return OdbcInstallDriverManager(); }, OUTCOME_INSTALLED);
         Finish(entry);
     }
 
-    void Components(LPCSTR phase, LPCSTR section, LPCSTR keyFormat, LPCSTR list,
-                    BOOL (*install)(LPCSTR))
+    void Component(const SetupEntry& read)
     {
-        char value[ATTRIBUTE_LIST_SIZE];
-        for (int n = 1; !Interrupted() && ReadComponentEntry(section, keyFormat, n, value); ++n) {
-            Elements spec = SplitList(value);
-            std::string name = spec.empty() ? "" : spec[0];
-            char key[LIST_KEY_SIZE];
-            FormatListKey(key, keyFormat, n);
-            EntryResult entry = NewEntry(phase, n, key, name);
-            secrets_ = SecretValues(spec);
-            StoredPairs pairs = StoredPairsOf(spec, 1);
-            if (Refused(entry, phase, name, "")) {
-                Finish(entry);
-                continue;
-            }
-            const ConfigurationSection* found = name.empty() ? NULL : Current(DRIVER_STORE, name);
-            ConfigurationSection before = found != NULL ? *found : ConfigurationSection{name, {}};
-            bool inPlace = readable_ && found != NULL &&
-                           DifferenceFrom(*found, pairs, {LowerAscii(USAGE_COUNT)}).empty();
-            if (options_.check && libraryMissing_) {
-                Fail(entry, "the installer library cannot be loaded");
-            } else if (options_.check) {
-                entry.outcome = options_.skipUnchanged && inPlace ? "unchanged" : "install";
-                if (!name.empty())
-                    Predict(entry, DRIVER_STORE, found, [&](ConfigurationSection& after) {
-                        if (INSTALL_REPLACES_SECTION && std::string(entry.outcome) == "install")
-                            KeepOnly(after, USAGE_COUNT);
-                        SetPairs(after, pairs, {LowerAscii(USAGE_COUNT)});
-                        if (std::string(entry.outcome) == "install")
-                            CountOneMoreUse(after);
-                    });
-            } else if (options_.skipUnchanged && inPlace) {
-                entry.outcome = "unchanged";
-            } else if (Call(entry, [&] { return install(value); }, "installed") && !name.empty()) {
-                Touched(DRIVER_STORE, {name, list});
-                Expect(entry, DRIVER_STORE, name, HOLDS_COMPONENT, pairs, "", found != NULL, before);
-            }
+        bool driver = read.phase == PHASE_DRIVER;
+        LPCSTR list = driver ? DRIVER_LIST : TRANSLATOR_LIST;
+        Elements spec = SplitList(read.list);
+        std::string name = spec.empty() ? "" : spec[0];
+        EntryResult entry = NewEntry(read.phase, read.index, read.key, name);
+        secrets_ = SecretValues(spec);
+        StoredPairs pairs = StoredPairsOf(spec, 1);
+        if (Refused(entry, PHASE_NAMES[read.phase], name, "")) {
             Finish(entry);
+            return;
         }
+        const ConfigurationSection* found = name.empty() ? NULL : Current(DRIVER_STORE, name);
+        ConfigurationSection before = found != NULL ? *found : ConfigurationSection{name, {}};
+        bool inPlace = readable_ && found != NULL &&
+                       DifferenceFrom(*found, pairs, {LowerAscii(USAGE_COUNT)}).empty();
+        if (options_.check && libraryMissing_) {
+            Fail(entry, "the installer library cannot be loaded");
+        } else if (options_.check) {
+            entry.outcome = options_.skipUnchanged && inPlace ? OUTCOME_UNCHANGED : OUTCOME_INSTALL;
+            if (!name.empty())
+                Predict(entry, DRIVER_STORE, found, [&](ConfigurationSection& after) {
+                    if (INSTALL_REPLACES_SECTION && entry.outcome == OUTCOME_INSTALL)
+                        KeepOnly(after, USAGE_COUNT);
+                    SetPairs(after, pairs, {LowerAscii(USAGE_COUNT)});
+                    if (entry.outcome == OUTCOME_INSTALL)
+                        CountOneMoreUse(after);
+                });
+        } else if (options_.skipUnchanged && inPlace) {
+            entry.outcome = OUTCOME_UNCHANGED;
+        } else if (Call(entry, [&] { return (driver ? OdbcInstallDriver : OdbcInstallTranslator)(read.list); },
+                        OUTCOME_INSTALLED) && !name.empty()) {
+            Touched(DRIVER_STORE, {name, list});
+            Expect(entry, DRIVER_STORE, name, HOLDS_COMPONENT, pairs, "", found != NULL, before);
+        }
+        Finish(entry);
     }
 
-    void DataSources(void)
+    void DataSourceEntry(const SetupEntry& read)
     {
-        char driver[DRIVER_NAME_SIZE];
-        char attributes[ATTRIBUTE_LIST_SIZE];
-        char keyword[REQUEST_KEYWORD_SIZE];
-        for (int n = 1; !Interrupted() && ReadDataSourceEntry(n, driver, attributes, keyword); ++n) {
-            WORD request = MapRequestKeyword(keyword);
-            Elements list = SplitList(attributes);
-            std::string dsn = DataSourceName(list);
-            char key[LIST_KEY_SIZE];
-            FormatListKey(key, DATA_SOURCE_DRIVER_KEY_FORMAT, n);
-            EntryResult entry = NewEntry("datasource", n, key, dsn);
-            entry.hasRequest = true;
-            entry.keyword = keyword;
-            entry.request = request;
-            secrets_ = SecretValues(list);
-            ConfigurationStore store = StoreOf(request);
-            if (!Refused(entry, store == SYSTEM_DATA_SOURCE_STORE ? "system data source"
-                                                                  : "user data source",
-                         dsn, driver))
-                DataSource(entry, ActionOf(request), store, dsn, driver, list, attributes);
-            Finish(entry);
-        }
+        Elements list = SplitList(read.list);
+        std::string dsn = DataSourceName(list);
+        EntryResult entry = NewEntry(PHASE_DATA_SOURCE, read.index, read.key, dsn);
+        entry.hasRequest = true;
+        entry.keyword = read.keyword;
+        entry.request = read.request;
+        secrets_ = SecretValues(list);
+        ConfigurationStore store = StoreOf(read.request);
+        if (!Refused(entry, store == SYSTEM_DATA_SOURCE_STORE ? "system data source" : "user data source",
+                     dsn, read.driver))
+            DataSource(entry, ActionOf(read.request), store, dsn, read.driver, list, read.list);
+        Finish(entry);
+    }
+
+    // Each entry as the walk hands it over; false once a stop signal came.
+    bool Visit(const SetupEntry& read)
+    {
+        if (Interrupted())
+            return false;
+        if (read.phase == PHASE_MANAGER)
+            DriverManager();
+        else if (read.phase == PHASE_DATA_SOURCE)
+            DataSourceEntry(read);
+        else
+            Component(read);
+        return true;
     }
 
     // The last reading: every store a call may have changed, each entry's
@@ -232,14 +232,14 @@ public:
     bool ReadBackPossible(void) const { return readable_; }
 
 private:
-    EntryResult NewEntry(LPCSTR phase, int index, const std::string& key, const std::string& name)
+    EntryResult NewEntry(Phase phase, int index, const std::string& key, const std::string& name)
     {
-        return EntryResult{phase, index, key, name, false, "", 0, NULL, {}, {}};
+        return EntryResult{phase, index, key, name, false, "", 0, OUTCOME_FAILED, {}, {}};
     }
 
     void Fail(EntryResult& entry, const std::string& reason)
     {
-        entry.outcome = options_.check ? "fail" : "failed";
+        entry.outcome = options_.check ? OUTCOME_FAIL : OUTCOME_FAILED;
         entry.errors.push_back({0, MaskSecretsIn(reason, secrets_)});
     }
 
@@ -267,14 +267,14 @@ private:
     }
 
     template <typename Installer>
-    bool Call(EntryResult& entry, Installer install, LPCSTR done)
+    bool Call(EntryResult& entry, Installer install, Outcome done)
     {
         CollectInstallerErrors(&entry.errors);
         bool succeeded = install() != FALSE;
         CollectInstallerErrors(NULL);
         for (InstallerError& error : entry.errors)
             error.message = MaskSecretsIn(error.message, secrets_);
-        entry.outcome = succeeded ? done : "failed";
+        entry.outcome = succeeded ? done : OUTCOME_FAILED;
         return succeeded;
     }
 
@@ -345,7 +345,7 @@ private:
             FindValue(pending.before, USAGE_COUNT) != NULL && FindValue(*after, USAGE_COUNT) == NULL)
             missing = std::string(USAGE_COUNT) + " is missing";
         if (!missing.empty()) {
-            entry.outcome = "failed";
+            entry.outcome = OUTCOME_FAILED;
             entry.errors.push_back({0, std::string(SUCCESS_BUT) + missing});
         }
         if (file.read)
@@ -476,9 +476,11 @@ private:
         }
         bool check = options_.check;
         if (options_.skipUnchanged && inPlace) {
-            entry.outcome = "unchanged";
+            entry.outcome = OUTCOME_UNCHANGED;
         } else if (check) {
-            entry.outcome = action == REMOVE ? "remove" : action == CONFIGURE || exists ? "configure" : "add";
+            entry.outcome = action == REMOVE                    ? OUTCOME_REMOVE
+                            : action == CONFIGURE || exists ? OUTCOME_CONFIGURE
+                                                            : OUTCOME_ADD;
             if (dsn.empty())
                 return;
             if (action == REMOVE) {
@@ -493,7 +495,9 @@ private:
                 });
             }
         } else {
-            LPCSTR done = action == REMOVE ? "removed" : action == CONFIGURE || exists ? "configured" : "added";
+            Outcome done = action == REMOVE                    ? OUTCOME_REMOVED
+                           : action == CONFIGURE || exists ? OUTCOME_CONFIGURED
+                                                           : OUTCOME_ADDED;
             WORD request = entry.request;
             if (Call(entry, [&] { return OdbcConfigDataSource(request, driver, attributes); }, done) &&
                 !dsn.empty()) {
@@ -521,20 +525,26 @@ private:
 
 }  // namespace
 
-bool IsChange(LPCSTR outcome)
+bool IsChange(Outcome outcome)
 {
-    static const char* const changes[] = {"installed", "added", "configured", "removed",
-                                          "install",   "add",   "configure",  "remove"};
-    for (const char* change : changes) {
-        if (std::strcmp(outcome, change) == 0)
-            return true;
+    switch (outcome) {
+    case OUTCOME_INSTALLED:
+    case OUTCOME_ADDED:
+    case OUTCOME_CONFIGURED:
+    case OUTCOME_REMOVED:
+    case OUTCOME_INSTALL:
+    case OUTCOME_ADD:
+    case OUTCOME_CONFIGURE:
+    case OUTCOME_REMOVE:
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
-bool IsFailure(LPCSTR outcome)
+bool IsFailure(Outcome outcome)
 {
-    return std::strcmp(outcome, "failed") == 0 || std::strcmp(outcome, "fail") == 0;
+    return outcome == OUTCOME_FAILED || outcome == OUTCOME_FAIL;
 }
 
 void RunApply(const ApplyOptions& options, RunResult& result)
@@ -550,12 +560,9 @@ void RunApply(const ApplyOptions& options, RunResult& result)
     if (!options.check && !run.ReadBackPossible())
         std::fprintf(stderr, "velloran-apply: the ODBC configuration cannot be read, so the "
                              "results below are the installer's word, not read back\n");
-    run.DriverManager();
-    run.Components("translator", TRANSLATORS_SECTION, TRANSLATOR_KEY_FORMAT, TRANSLATOR_LIST,
-                   OdbcInstallTranslator);
-    run.Components("driver", DRIVERS_SECTION, DRIVER_KEY_FORMAT, DRIVER_LIST, OdbcInstallDriver);
-    run.DataSources();
-    run.Interrupted();
+    for (int phase = 0; phase < PHASE_COUNT && !run.Interrupted(); ++phase)
+        WalkPhase(static_cast<Phase>(phase), [&run](const SetupEntry& read) { return run.Visit(read); });
+    run.Interrupted();  // a signal during the last entry
     run.ReadBack();
     UnlockOdbcConfiguration();
 }

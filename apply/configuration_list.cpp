@@ -11,8 +11,11 @@ namespace {
 // Sections that list or set rather than describe a component.
 bool IsListSection(const std::string& name)
 {
-    return SameIgnoringAsciiCase(name, "ODBC") || SameIgnoringAsciiCase(name, "ODBC Drivers") ||
-           SameIgnoringAsciiCase(name, "ODBC Translators") || SameIgnoringAsciiCase(name, "ODBC Data Sources");
+    for (const char* list : {"ODBC", "ODBC Drivers", "ODBC Translators", "ODBC Data Sources"}) {
+        if (SameIgnoringAsciiCase(name, list))
+            return true;
+    }
+    return false;
 }
 
 // Windows lists its translators; unixODBC keeps them beside the drivers,

@@ -9,14 +9,14 @@
 static JsonValue EntryJson(const EntryResult& entry)
 {
     JsonValue item;
-    item["phase"] = entry.phase;
+    item["phase"] = PHASE_NAMES[entry.phase];
     item["index"] = entry.index;
     item["key"] = JsonText(entry.key);
     // A name can be a whole key=value element when the list is malformed.
     item["name"] = JsonText(MaskedElement(entry.name));
     if (entry.hasRequest)
         item["request"] = {{"keyword", JsonText(entry.keyword)}, {"code", entry.request}};
-    item["outcome"] = entry.outcome;
+    item["outcome"] = OUTCOME_NAMES[entry.outcome];
     item["errors"] = JsonValue::array();
     for (const InstallerError& error : entry.errors)
         item["errors"].push_back({{"code", error.code}, {"message", JsonText(error.message)}});
@@ -42,7 +42,8 @@ static JsonValue Document(const ApplyOptions& options, const RunResult& result)
         document["entries"].push_back(EntryJson(entry));
     document["lost"] = JsonValue::array();
     for (const LostSection& lost : result.lost)
-        document["lost"].push_back({{"file", JsonText(lost.place)}, {"section", JsonText(MaskedElement(lost.section))}});
+        document["lost"].push_back(
+            {{"file", JsonText(lost.place)}, {"section", JsonText(MaskedElement(lost.section))}});
     if (result.interrupted != NULL)
         document["interrupted"] = result.interrupted;
     return document;

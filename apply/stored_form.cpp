@@ -2,7 +2,6 @@
 #include "stored_form.h"
 #include "secret_keys.h"
 
-#include <cstring>
 
 static const char BLANKS[] = " \t\r\n\v\f";
 
@@ -17,14 +16,6 @@ std::string Trimmed(const std::string& text)
 bool HasOuterBlanks(const std::string& name)
 {
     return !name.empty() && Trimmed(name) != name;
-}
-
-Elements SplitList(LPCSTR list)
-{
-    Elements elements;
-    for (LPCSTR element = list; *element != '\0'; element += std::strlen(element) + 1)
-        elements.push_back(element);
-    return elements;
 }
 
 StoredPairs StoredPairsOf(const Elements& elements, size_t first)

@@ -7,12 +7,11 @@
 
 #include "ascii_case.h"
 #include "odbc_configuration.h"
+#include "setup_walk.h"
 
 #include <set>
 #include <string>
 #include <vector>
-
-typedef std::vector<std::string> Elements;
 
 struct StoredPair {
     std::string key;                  // trimmed, as first given
@@ -23,7 +22,6 @@ typedef std::vector<StoredPair> StoredPairs;
 std::string Trimmed(const std::string& text);
 bool HasOuterBlanks(const std::string& name);
 
-Elements SplitList(LPCSTR list);
 // The keyword=value elements from `first` on; elements that are no pair
 // are left out.
 StoredPairs StoredPairsOf(const Elements& elements, size_t first);

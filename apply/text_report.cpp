@@ -46,8 +46,9 @@ static std::string ChangesText(const std::vector<KeyChange>& changes)
 
 void PrintEntryLine(TextOutput& text, const EntryResult& entry)
 {
-    std::string line = std::string(entry.phase) + " " + std::to_string(entry.index) + " " +
-                       MaskedElement(entry.name) + ": " + entry.outcome + ChangesText(entry.changes);
+    std::string line = std::string(PHASE_NAMES[entry.phase]) + " " + std::to_string(entry.index) + " " +
+                       MaskedElement(entry.name) + ": " + OUTCOME_NAMES[entry.outcome] +
+                       ChangesText(entry.changes);
     for (size_t i = 0; i < entry.errors.size(); ++i)
         line += (i == 0 ? ": " : "; ") + entry.errors[i].message;
     WriteLine(text, Printable(line), IsFailure(entry.outcome));

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "secret_keys.h"
-#include "setup_file.h"
+#include "setup_walk.h"
 
 #include <cstdio>
 #include <string>
@@ -13,8 +13,6 @@
 
 // Why a list stopped where it did.
 enum ListEnd { LIST_END_MISSING, LIST_END_NONE_VALUE, LIST_END_KEY_LIMIT };
-
-typedef std::vector<std::string> Elements;
 
 struct ComponentEntry {
     std::string key;

@@ -19,18 +19,6 @@ std::string ReadFullValue(LPCSTR section, LPCSTR key)
     return std::string(buffer.data());
 }
 
-// A decoded list: NUL-separated elements up to the empty one.
-static Elements SplitDecoded(const char* list)
-{
-    Elements elements;
-    int i = 0;
-    while (i < ATTRIBUTE_LIST_SIZE && list[i] != '\0') {
-        elements.emplace_back(list + i);
-        i += static_cast<int>(elements.back().size()) + 1;
-    }
-    return elements;
-}
-
 static std::string ReadRawListValue(LPCSTR section, const std::string& key)
 {
     char value[ATTRIBUTE_LIST_SIZE];
@@ -48,18 +36,17 @@ static ListEnd WhyListEnded(LPCSTR section, LPCSTR keyFormat, int index)
                                                             : LIST_END_MISSING;
 }
 
-static void ReadComponentPlan(ComponentPlan& list)
+static void ReadComponentPlan(Phase phase, ComponentPlan& list)
 {
-    char value[ATTRIBUTE_LIST_SIZE];
-    int n = 1;
-    for (; ReadComponentEntry(list.section, list.keyFormat, n, value); ++n) {
+    int end = WalkPhase(phase, [&list](const SetupEntry& read) {
         ComponentEntry entry;
-        entry.key = ListKeyName(list.keyFormat, n);
-        entry.elements = SplitDecoded(value);
+        entry.key = read.key;
+        entry.elements = SplitList(read.list);
         entry.raw = ReadRawListValue(list.section, entry.key);
         list.entries.push_back(entry);
-    }
-    list.end = WhyListEnded(list.section, list.keyFormat, n);
+        return true;
+    });
+    list.end = WhyListEnded(list.section, list.keyFormat, end);
 }
 
 void ReadSetupPlan(SetupPlan& plan)
@@ -74,25 +61,22 @@ void ReadSetupPlan(SetupPlan& plan)
 
     plan.translators.section = TRANSLATORS_SECTION;
     plan.translators.keyFormat = TRANSLATOR_KEY_FORMAT;
-    ReadComponentPlan(plan.translators);
+    ReadComponentPlan(PHASE_TRANSLATOR, plan.translators);
     plan.drivers.section = DRIVERS_SECTION;
     plan.drivers.keyFormat = DRIVER_KEY_FORMAT;
-    ReadComponentPlan(plan.drivers);
+    ReadComponentPlan(PHASE_DRIVER, plan.drivers);
 
-    char driver[DRIVER_NAME_SIZE];
-    char attributes[ATTRIBUTE_LIST_SIZE];
-    char keyword[REQUEST_KEYWORD_SIZE];
-    int n = 1;
-    for (; ReadDataSourceEntry(n, driver, attributes, keyword); ++n) {
+    int n = WalkPhase(PHASE_DATA_SOURCE, [&plan](const SetupEntry& read) {
         DataSourceEntry entry;
-        entry.driver = driver;
-        entry.attributes = SplitDecoded(attributes);
-        entry.rawAttributes =
-            ReadRawListValue(DATA_SOURCES_SECTION, ListKeyName(DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, n));
-        entry.keyword = keyword;
-        entry.request = MapRequestKeyword(keyword);
+        entry.driver = read.driver;
+        entry.attributes = SplitList(read.list);
+        entry.rawAttributes = ReadRawListValue(
+            DATA_SOURCES_SECTION, ListKeyName(DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, read.index));
+        entry.keyword = read.keyword;
+        entry.request = read.request;
         plan.dataSources.push_back(entry);
-    }
+        return true;
+    });
     // "DSRequest%d" sets the limit of the whole list, "DSDriver%d" its end.
     plan.dataSourcesEnd = ListKeyName(DATA_SOURCE_REQUEST_KEY_FORMAT, n).empty()
                               ? LIST_END_KEY_LIMIT

@@ -2,7 +2,7 @@
 // then the data sources, each failure reported in a warning box and the
 // run going on with the next entry.
 #include "odbc_install.h"
-#include "setup_file.h"
+#include "setup_walk.h"
 
 static void ShowWarning(LPCSTR text)
 {
@@ -11,44 +11,38 @@ static void ShowWarning(LPCSTR text)
 
 void InstallDriverManager(void)
 {
-    if (!ReadInstallManagerSetting())
-        return;
-    if (!OdbcInstallDriverManager())
-        ShowWarning("Failed to install ODBC driver manager.");
-}
-
-// Translators and drivers: one numbered list of encoded entries each.
-static void InstallComponentList(LPCSTR section, LPCSTR keyFormat,
-                                 BOOL (*install)(LPCSTR), LPCSTR warning)
-{
-    char value[ATTRIBUTE_LIST_SIZE];
-    for (int n = 1; ReadComponentEntry(section, keyFormat, n, value); ++n) {
-        if (!install(value))
-            ShowWarning(warning);
-    }
+    WalkPhase(PHASE_MANAGER, [](const SetupEntry&) {
+        if (!OdbcInstallDriverManager())
+            ShowWarning("Failed to install ODBC driver manager.");
+        return true;
+    });
 }
 
 void InstallTranslators(void)
 {
-    InstallComponentList(TRANSLATORS_SECTION, TRANSLATOR_KEY_FORMAT, OdbcInstallTranslator,
-                         "Failed to install ODBC translator.");
+    WalkPhase(PHASE_TRANSLATOR, [](const SetupEntry& entry) {
+        if (!OdbcInstallTranslator(entry.list))
+            ShowWarning("Failed to install ODBC translator.");
+        return true;
+    });
 }
 
 void InstallDrivers(void)
 {
-    InstallComponentList(DRIVERS_SECTION, DRIVER_KEY_FORMAT, OdbcInstallDriver,
-                         "Failed to install ODBC driver.");
+    WalkPhase(PHASE_DRIVER, [](const SetupEntry& entry) {
+        if (!OdbcInstallDriver(entry.list))
+            ShowWarning("Failed to install ODBC driver.");
+        return true;
+    });
 }
 
 void ConfigureDataSources(void)
 {
-    char driver[DRIVER_NAME_SIZE];
-    char attributes[ATTRIBUTE_LIST_SIZE];
-    char keyword[REQUEST_KEYWORD_SIZE];
-    for (int n = 1; ReadDataSourceEntry(n, driver, attributes, keyword); ++n) {
-        if (!OdbcConfigDataSource(MapRequestKeyword(keyword), driver, attributes))
+    WalkPhase(PHASE_DATA_SOURCE, [](const SetupEntry& entry) {
+        if (!OdbcConfigDataSource(entry.request, entry.driver, entry.list))
             ShowWarning("Failed to configure ODBC data source.");
-    }
+        return true;
+    });
 }
 
 void RunInstallation(void)
