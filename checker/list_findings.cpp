@@ -52,8 +52,8 @@ static void AddListEnd(const RawFile& file, LPCSTR section, LPCSTR keyFormat, in
     if (end == LIST_END_KEY_LIMIT) {
         std::string last = ListKeyName(keyFormat, endIndex - 1);
         findings.push_back({"key-limit", section, last, LineOf(file, section, last),
-                            "the list reaches " + last +
-                                ", the last number a key name of 15 characters allows" + lost,
+                            "the list reaches " + last + ", the last number a key name of " +
+                                std::to_string(LIST_KEY_SIZE - 1) + " characters allows" + lost,
                             "split the entries over several setup files"});
         return;
     }
@@ -202,7 +202,8 @@ static void CheckListCut(LPCSTR section, const std::string& key, int line, const
     findings.push_back({"cut", section, key, line,
                         key + " is " + std::to_string(full.size()) + " characters; the run keeps " +
                             std::to_string(kept) + " and cuts off: " + lost,
-                        "shorten the value to 998 characters or fewer"});
+                        "shorten the value to " + std::to_string(ATTRIBUTE_LIST_SIZE - 2) +
+                            " characters or fewer"});
 }
 
 // Only the exact word None ends a list; any other case is an entry.

@@ -88,7 +88,8 @@ static int Check(int argc, char** argv)
     if (named.find_first_of("/\\") == std::string::npos)
         named = "./" + named;
     if (!FillSetupFilePath(named.c_str()))
-        return Unreadable(path, "a path of 260 characters or more, which velloran refuses", json);
+        return Unreadable(path, "a path of " + std::to_string(SETUP_PATH_SIZE) +
+                                  " characters or more, which velloran refuses", json);
 
     RawFile file;
     std::string error;

@@ -34,10 +34,10 @@ extern char SetupFilePath[SETUP_PATH_SIZE];
 // SETUP_FILE_SIZE_LIMIT bytes is read. Anything else (missing, a folder, a
 // FIFO or pipe, a device such as /dev/zero, a larger file) counts as
 // unreadable: velloran then reads no setup file (window fallbacks, no
-// installer call), the checker exits 2 with the reason. 64 MiB is over six
-// times the largest file anyone has asked for, and small enough that the
-// file's text and its parse fit in memory on any machine that runs an
-// installer. Opening never waits on a FIFO.
+// installer call), the checker exits 2 with the reason. The limit is far
+// above any setup file's size and small enough that the file's text and its
+// parse fit in memory on any machine that runs an installer. Opening never
+// waits on a FIFO.
 enum { SETUP_FILE_SIZE_LIMIT = 64 * 1024 * 1024 };
 
 enum SetupFileCheck {

@@ -9,7 +9,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState)
 {
     // Before anything can load a DLL: odbccp32.dll and the rest come from
     // the system directory, never from beside the executable.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    UseSystemDirectoryForLibraries();
     RegisterLauncherClass(instance);
 
     RECT desktop;

@@ -1,6 +1,7 @@
 // The run lock on Linux: flock on the directory that holds the system
-// odbcinst.ini. unixODBC rewrites its files in place without a lock, so two
-// runs at once lose entries; taking the directory itself creates no file.
+// odbcinst.ini. unixODBC rewrites its files in place, and its own lock
+// (2.3.13 on) is a mutex within one process, so two runs at once lose
+// entries; taking the directory itself creates no file.
 // Only "held by another" is waited on, and for a bounded time: any local
 // user who can open the folder can take the lock, and must not stall an
 // unattended run for ever.

@@ -3,7 +3,7 @@
  * named by its absolute path.
  *
  * Since unixODBC 2.3.13, SQLConfigDataSource holds the installer's
- * configuration lock, which is not recursive, while it calls ConfigDSN.
+ * configuration lock (a mutex within the process, not recursive), while it calls ConfigDSN.
  * SQLGetConfigMode, SQLSetConfigMode, SQLGetPrivateProfileString,
  * SQLWriteDSNToIni, SQLRemoveDSNFromIni, and SQLWritePrivateProfileString
  * with a relative file name all take that lock again, and would hang. So
