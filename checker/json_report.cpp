@@ -30,11 +30,7 @@ static void AddPlan(JsonValue& report, const SetupPlan& plan)
     JsonValue dataSources = JsonValue::array();
     for (size_t i = 0; i < plan.dataSources.size(); ++i) {
         const DataSourceEntry& entry = plan.dataSources[i];
-        std::string name = "?";
-        for (const RequestKeyword& known : REQUEST_KEYWORDS) {
-            if (known.request == entry.request)
-                name = known.keyword;
-        }
+        std::string name = RequestKeywordName(entry.request);
         JsonValue item;
         item["key"] = JsonText(ListKeyName(DATA_SOURCE_DRIVER_KEY_FORMAT, static_cast<int>(i) + 1));
         item["driver"] = JsonText(entry.driver);

@@ -21,15 +21,6 @@ static void PrintComponents(FILE* out, LPCSTR title, const ComponentPlan& list)
     }
 }
 
-static LPCSTR RequestName(WORD request)
-{
-    for (const RequestKeyword& entry : REQUEST_KEYWORDS) {
-        if (entry.request == request)
-            return entry.keyword;
-    }
-    return "?";
-}
-
 static void PrintPlan(FILE* out, const SetupPlan& plan)
 {
     std::fprintf(out, "\nWindow\n  caption: %s\n  message: %s\n", Printable(plan.caption).c_str(),
@@ -45,7 +36,7 @@ static void PrintPlan(FILE* out, const SetupPlan& plan)
                      ListKeyName(DATA_SOURCE_DRIVER_KEY_FORMAT, static_cast<int>(i) + 1).c_str(),
                      Printable(entry.driver).c_str());
         std::fprintf(out, "    request: %s -> %s (%u)\n", Printable(entry.keyword).c_str(),
-                     RequestName(entry.request), static_cast<unsigned>(entry.request));
+                     RequestKeywordName(entry.request), static_cast<unsigned>(entry.request));
         PrintElements(out, entry.attributes);
     }
 }

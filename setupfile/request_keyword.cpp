@@ -10,6 +10,15 @@ const RequestKeyword REQUEST_KEYWORDS[REQUEST_KEYWORD_COUNT] = {
     {"ODBC_REMOVE_SYS_DSN", ODBC_REMOVE_SYS_DSN},
 };
 
+LPCSTR RequestKeywordName(WORD request)
+{
+    for (const auto& entry : REQUEST_KEYWORDS) {
+        if (entry.request == request)
+            return entry.keyword;
+    }
+    return "?";
+}
+
 // Exact match only: a keyword in another case is not recognised.
 WORD MapRequestKeyword(LPCSTR keyword)
 {

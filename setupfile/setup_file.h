@@ -107,3 +107,5 @@ extern const RequestKeyword REQUEST_KEYWORDS[REQUEST_KEYWORD_COUNT];
 
 // The request code for a "DSRequest" keyword; ODBC_ADD_DSN when unknown.
 WORD MapRequestKeyword(LPCSTR keyword);
+// The keyword of a request code; "?" for a code of none.
+LPCSTR RequestKeywordName(WORD request);
