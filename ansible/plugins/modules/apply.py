@@ -31,6 +31,8 @@ description:
 version_added: 1.0.0
 author:
   - Velloran maintainers (@velloran)
+extends_documentation_fragment:
+  - velloran.odbc.program
 options:
   src:
     description:
@@ -52,21 +54,6 @@ options:
         its C(UsageCount) grows.
     type: bool
     default: true
-  executable:
-    description:
-      - The program to run, a path (C(~) is expanded on the host) or a name
-        looked for in C(PATH).
-    type: path
-    default: velloran-apply
-  env:
-    description:
-      - Environment variables for the program, the way the task keyword
-        C(environment) sets them, typically C(ODBCSYSINI) (the directory of
-        C(odbcinst.ini) and the system C(odbc.ini)), C(ODBCINI) (the user's
-        C(odbc.ini)) and C(HOME).
-      - Values given here win over the task's C(environment).
-    type: dict
-    default: {}
 attributes:
   action:
     support: full
@@ -80,10 +67,6 @@ attributes:
   diff_mode:
     support: full
     description: Per entry that changes or would change, the attributes before and after, secret values masked.
-  platform:
-    support: full
-    platforms: posix
-    description: Runs on POSIX hosts that have velloran-apply.
 notes:
   - The installer reads C(ODBCSYSINI) and C(ODBCINI) from the environment;
     unixODBC keeps user data sources in the account's home from the password

@@ -37,6 +37,8 @@ description:
 version_added: 2.0.0
 author:
   - Velloran maintainers (@velloran)
+extends_documentation_fragment:
+  - velloran.odbc.program
 options:
   name:
     description: The data source's name (C(DSN)), at most 32 characters.
@@ -87,14 +89,6 @@ options:
     type: str
     choices: [present, absent]
     default: present
-  executable:
-    description: velloran-apply, a path (C(~) expanded on the host) or a name looked for in C(PATH).
-    type: path
-    default: velloran-apply
-  env:
-    description: Environment variables for the program, such as C(ODBCSYSINI), C(ODBCINI) and C(HOME).
-    type: dict
-    default: {}
 attributes:
   check_mode:
     support: full
@@ -102,10 +96,6 @@ attributes:
   diff_mode:
     support: full
     description: The attributes that change (or would), before and after, from velloran-apply's report; secrets masked.
-  platform:
-    support: full
-    platforms: posix
-    description: Runs on POSIX hosts that have velloran-apply.
 notes:
   - With a velloran-apply that reports no per-attribute changes, the diff
     names the outcome only.

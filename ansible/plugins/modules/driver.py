@@ -27,6 +27,8 @@ description:
 version_added: 2.0.0
 author:
   - Velloran maintainers (@velloran)
+extends_documentation_fragment:
+  - velloran.odbc.program
 options:
   name:
     description: The driver's name, its section in C(odbcinst.ini).
@@ -45,14 +47,6 @@ options:
     type: str
     choices: [present]
     default: present
-  executable:
-    description: velloran-apply, a path (C(~) expanded on the host) or a name looked for in C(PATH).
-    type: path
-    default: velloran-apply
-  env:
-    description: Environment variables for the program, such as C(ODBCSYSINI) and C(ODBCINSTINI).
-    type: dict
-    default: {}
 attributes:
   check_mode:
     support: full
@@ -60,10 +54,6 @@ attributes:
   diff_mode:
     support: full
     description: The attributes that change (or would), before and after, from velloran-apply's report.
-  platform:
-    support: full
-    platforms: posix
-    description: Runs on POSIX hosts that have velloran-apply.
 seealso:
   - module: velloran.odbc.data_source
   - module: velloran.odbc.info

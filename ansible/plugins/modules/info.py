@@ -20,15 +20,8 @@ description:
 version_added: 2.0.0
 author:
   - Velloran maintainers (@velloran)
-options:
-  executable:
-    description: velloran-apply, a path (C(~) expanded on the host) or a name looked for in C(PATH).
-    type: path
-    default: velloran-apply
-  env:
-    description: Environment variables for the program, such as C(ODBCSYSINI), C(ODBCINI) and C(HOME).
-    type: dict
-    default: {}
+extends_documentation_fragment:
+  - velloran.odbc.program
 attributes:
   check_mode:
     support: full
@@ -36,10 +29,6 @@ attributes:
   diff_mode:
     support: none
     description: It changes nothing.
-  platform:
-    support: full
-    platforms: posix
-    description: Runs on POSIX hosts that have velloran-apply.
 seealso:
   - module: velloran.odbc.data_source
   - module: velloran.odbc.driver

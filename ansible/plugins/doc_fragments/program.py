@@ -1,0 +1,29 @@
+# -*- coding: utf-8 -*-
+# Copyright (c) 2026 Velloran contributors
+# MIT License (see LICENSE)
+"""The options every module of the collection takes to find and run velloran-apply."""
+
+from __future__ import absolute_import, division, print_function
+__metaclass__ = type
+
+
+class ModuleDocFragment(object):
+    DOCUMENTATION = r'''
+options:
+  executable:
+    description: velloran-apply, a path (C(~) expanded on the host) or a name looked for in C(PATH).
+    type: path
+    default: velloran-apply
+  env:
+    description:
+      - Environment variables for the program, such as C(ODBCSYSINI) (the directory of C(odbcinst.ini)
+        and the system C(odbc.ini)), C(ODBCINI) (the user's C(odbc.ini)) and C(HOME).
+      - Values given here win over the task's C(environment).
+    type: dict
+    default: {}
+attributes:
+  platform:
+    support: full
+    platforms: posix
+    description: Runs on POSIX hosts that have velloran-apply.
+'''
