@@ -454,6 +454,8 @@ TEST_F(ApplyOnUnixOdbc, ASignalEndsTheRunAfterTheReport)
         EXPECT_EQ(entry["outcome"], "installed") << entry.dump();
 }
 
+const char DATA_SOURCE_LINES[] = "DSDriver1=SQLite3\nDSAttrib1=DSN=Sales\nDSRequest1=ODBC_ADD_SYS_DSN\n";
+
 TEST_F(ApplyOnUnixOdbc, WaitsABoundedTimeAndSaysWhyNothingWasDone)
 {
     std::string setup = Write("");
@@ -466,6 +468,18 @@ TEST_F(ApplyOnUnixOdbc, WaitsABoundedTimeAndSaysWhyNothingWasDone)
     EXPECT_EQ(held.exitCode, 1);
     EXPECT_NE(held.errors.find("another run held the ODBC configuration"), std::string::npos) << held.errors;
     EXPECT_TRUE(Files() == before);
+
+    // On a machine without configuration files, reading creates none.
+    for (const fs::path& file : {odbcinst(), systemIni(), userIni()})
+        fs::remove(file);
+    for (std::vector<std::string> read : {std::vector<std::string>{"--check", Write(DATA_SOURCE_LINES)},
+                                          {"--check", "--skip-unchanged", Write(DATA_SOURCE_LINES)},
+                                          {"--list"}}) {
+        ProgramResult run = Run(APPLY_PROGRAM, read);
+        EXPECT_EQ(run.exitCode, read[0] == "--list" ? 0 : 1) << run.errors;
+        for (const fs::path& file : {odbcinst(), systemIni(), userIni()})
+            EXPECT_FALSE(fs::exists(file)) << read[0] << " created " << file;
+    }
 
     // The checker's reasons for a file that cannot be read, and a name's
     // control bytes shown, not sent to the terminal.
