@@ -1,35 +1,16 @@
-# The Linux build: what the core needs beyond Win32's names, velloran, and
-# its window module.
-find_path(ODBCINST_INCLUDE_DIR odbcinst.h REQUIRED)
-target_sources(velloran_core PRIVATE
-  platform/unix/dynamic_library.cpp
-  platform/unix/file_handle.cpp
-  platform/unix/module_file_name.cpp
-  platform/unix/profile.cpp
-  platform/unix/strings.cpp)
-target_include_directories(velloran_core PUBLIC ${ODBCINST_INCLUDE_DIR})
-target_link_libraries(velloran_core PUBLIC ${CMAKE_DL_LIBS})
+# velloran on Linux and its window module, built from launcher/ (paths are
+# relative to it).
+add_library(velloran_command_tail STATIC unix/command_tail.cpp)
+target_include_directories(velloran_command_tail PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/unix)
 
-add_library(velloran_command_tail STATIC launcher/unix/command_tail.cpp)
-target_include_directories(velloran_command_tail PUBLIC launcher/unix)
-
-# The window module goes to lib/<multiarch>/velloran beside bin, in the
-# build tree as when installed, and velloran finds it there from its own
-# path. Debian's place for a package's private libraries, and one where
-# CPack adds no ldconfig call.
-if(CMAKE_LIBRARY_ARCHITECTURE)
-  set(VELLORAN_MODULE_DIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/velloran)
-else()
-  set(VELLORAN_MODULE_DIR lib/velloran)
-endif()
 set(VELLORAN_WINDOW_MODULE window.so)
 
 # velloran links no GUI library: MessageBoxA writes to standard error until
 # the window module, loaded only when DISPLAY is set, gives it a box.
 add_executable(velloran
-  launcher/unix/main.cpp
-  launcher/unix/load_window_module.cpp
-  launcher/unix/message_box.cpp)
+  unix/main.cpp
+  unix/load_window_module.cpp
+  unix/message_box.cpp)
 target_compile_definitions(velloran PRIVATE
   WINDOW_MODULE_PATH="../${VELLORAN_MODULE_DIR}/${VELLORAN_WINDOW_MODULE}")
 target_link_libraries(velloran PRIVATE velloran_core velloran_command_tail)
@@ -49,11 +30,12 @@ find_package(X11 REQUIRED COMPONENTS Xrender Xcursor Xfixes Xext Xft Xinerama)
 find_package(Fontconfig REQUIRED)
 find_package(Threads REQUIRED)
 add_library(velloran_window MODULE
-  launcher/unix/window_module.cpp
-  launcher/unix/launcher_window.cpp
-  launcher/unix/warning_box.cpp)
+  unix/window_module.cpp
+  unix/launcher_window.cpp
+  unix/warning_box.cpp)
 target_include_directories(velloran_window PRIVATE
-  launcher launcher/unix platform/unix ${FLTK_INCLUDE_DIR})
+  ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/unix ${PROJECT_SOURCE_DIR}/platform/unix
+  ${FLTK_INCLUDE_DIR})
 target_link_libraries(velloran_window PRIVATE ${FLTK_STATIC_LIBRARY}
   X11::Xrender X11::Xcursor X11::Xfixes X11::Xext X11::Xft Fontconfig::Fontconfig
   X11::Xinerama Threads::Threads m X11::X11)

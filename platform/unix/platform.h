@@ -45,6 +45,10 @@ typedef union {
 #define ERROR_NOT_ENOUGH_MEMORY 8u
 #define ERROR_OPEN_FAILED 110u
 
+// The largest file the profile functions read; a larger one reads as no
+// file. The setup-file rule holds every program to the same size.
+enum { PROFILE_FILE_SIZE_LIMIT = 64 * 1024 * 1024 };
+
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
                                LPSTR buffer, DWORD size, LPCSTR fileName);
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, int defaultValue,

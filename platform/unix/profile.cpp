@@ -3,14 +3,13 @@
 // matching section and the first matching key count, blanks around names and
 // values go, and a value in a matching pair of quotes loses them.
 //
-// Files that are not regular, or larger than SETUP_FILE_SIZE_LIMIT, and
+// Files that are not regular, or larger than PROFILE_FILE_SIZE_LIMIT, and
 // files too large to hold in memory, read as no file.
 //
 // The parsed file is kept and reused while the file's identity, size and
 // times stay the same, so reading every key of a large file stays linear;
 // a file changed within the current clock tick is parsed at every read.
 #include "platform.h"
-#include "setup_file.h"
 
 #include <cerrno>
 #include <cstring>
@@ -209,7 +208,7 @@ static bool ReadAll(int fd, off_t size, std::string& bytes)
     for (;;) {
         if (used == bytes.size()) {
             // Grown past the limit since its size was taken.
-            if (used > SETUP_FILE_SIZE_LIMIT)
+            if (used > PROFILE_FILE_SIZE_LIMIT)
                 return false;
             bytes.resize(bytes.size() * 2);
         }
@@ -238,7 +237,7 @@ static ParsedProfile* OpenProfile(LPCSTR fileName)
     struct stat identity;
     if (stat(fileName, &identity) != 0)
         return errno == ENOENT && FolderOfExists(fileName) ? &missing : NULL;
-    if (!S_ISREG(identity.st_mode) || identity.st_size > SETUP_FILE_SIZE_LIMIT)
+    if (!S_ISREG(identity.st_mode) || identity.st_size > PROFILE_FILE_SIZE_LIMIT)
         return NULL;
     if (cacheValid && cached.settled && cached.path == fileName && SameFile(cached.identity, identity))
         return &cached;
@@ -260,7 +259,7 @@ static ParsedProfile* OpenProfile(LPCSTR fileName)
     try {
         std::string bytes;
         bool complete = fstat(fd, &identity) == 0 && S_ISREG(identity.st_mode) &&
-                        identity.st_size <= SETUP_FILE_SIZE_LIMIT && ReadAll(fd, identity.st_size, bytes);
+                        identity.st_size <= PROFILE_FILE_SIZE_LIMIT && ReadAll(fd, identity.st_size, bytes);
         close(fd);
         fd = -1;
         if (!complete)

@@ -2,6 +2,10 @@
 // extension, so ".ini" is appended: /opt/x/dbsetup reads /opt/x/dbsetup.ini.
 #include "setup_file.h"
 
+// What the rule admits, the Linux profile functions must read whole.
+static_assert(static_cast<long>(SETUP_FILE_SIZE_LIMIT) == static_cast<long>(PROFILE_FILE_SIZE_LIMIT),
+              "one size limit for setup files");
+
 BOOL LocateSetupFile(void)
 {
     char path[SETUP_PATH_SIZE];
