@@ -20,12 +20,7 @@ static int Problem(const ApplyOptions& options, TextOutput& text, const std::str
 
 static int Apply(const ApplyOptions& options, TextOutput& text)
 {
-    // Windows looks for a bare file name in its own folder; velloran-apply
-    // means the file in the working folder, on both systems.
-    std::string named = options.file;
-    if (named.find_first_of("/\\") == std::string::npos)
-        named = "./" + named;
-    if (!FillSetupFilePath(named.c_str()))
+    if (!FillSetupFilePathFromArgument(options.file))
         return Problem(options, text,
                        "cannot read it: a path of " + std::to_string(SETUP_PATH_SIZE) +
                            " characters or more, which velloran refuses",

@@ -82,12 +82,7 @@ static int Check(int argc, char** argv)
     if (path == NULL || path[0] == '\0')
         return Usage();
 
-    // Windows looks for a bare file name in its own folder; the checker
-    // means the file in the working folder, on both systems.
-    std::string named = path;
-    if (named.find_first_of("/\\") == std::string::npos)
-        named = "./" + named;
-    if (!FillSetupFilePath(named.c_str()))
+    if (!FillSetupFilePathFromArgument(path))
         return Unreadable(path, "a path of " + std::to_string(SETUP_PATH_SIZE) +
                                   " characters or more, which velloran refuses", json);
 

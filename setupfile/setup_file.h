@@ -65,6 +65,10 @@ LPCSTR GetCommandLineTail(LPCSTR commandLine);
 // when the tail is empty. FALSE (and SetupFilePath empty) when the path
 // would not fit or the executable's path cannot be had.
 BOOL FillSetupFilePath(LPCSTR tail);
+// The same for the file a console program is given: Windows looks for a
+// bare file name in its own folder, and the console programs mean the
+// working folder, on both systems.
+BOOL FillSetupFilePathFromArgument(LPCSTR file);
 BOOL LocateSetupFile(void);
 
 void ReadTitleSetting(LPSTR buffer, int size);
