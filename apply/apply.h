@@ -28,11 +28,10 @@ struct ApplyOptions {
     DWORD waitSeconds;     // for another run's lock
 };
 
-// false (with the usage printed) when the arguments are wrong.
-bool ParseApplyArguments(int argc, char** argv, ApplyOptions& options);
-// true, with the answer printed, when an option before any "--" is --help
-// or --version; nothing else is then done.
-bool AnswerInformationOption(int argc, char** argv);
+// APPLY_ANSWERED when --help or --version was answered, APPLY_WRONG (with
+// the usage printed) when the arguments are wrong.
+enum ApplyArguments { APPLY_RUN, APPLY_ANSWERED, APPLY_WRONG };
+ApplyArguments ParseApplyArguments(int argc, char** argv, ApplyOptions& options);
 
 // One key the run changed (or, checking, would change); a missing side is
 // absent. Secret values are masked already.

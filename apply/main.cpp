@@ -62,11 +62,10 @@ int main(int argc, char** argv)
     UseSystemDirectoryForLibraries();
     IgnoreClosedOutput();
     KeepHeapBetweenInstallerCalls();
-    if (AnswerInformationOption(argc, argv))
-        return EXIT_DONE;
     ApplyOptions options;
-    if (!ParseApplyArguments(argc, argv, options))
-        return EXIT_UNREADABLE;
+    ApplyArguments arguments = ParseApplyArguments(argc, argv, options);
+    if (arguments != APPLY_RUN)
+        return arguments == APPLY_ANSWERED ? EXIT_DONE : EXIT_UNREADABLE;
     if (options.list)
         return List(options);
     TextOutput text = {options.json ? NULL : stdout, options.quiet, NULL, false};

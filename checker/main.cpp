@@ -4,9 +4,9 @@
 // Exit status: 0 no findings (or --help, --version), 1 findings, 2 the file
 // cannot be read or the command line is wrong.
 #include "checker.h"
+#include "console_arguments.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 enum { EXIT_CLEAN = 0, EXIT_FINDINGS = 1, EXIT_UNREADABLE = 2 };
@@ -59,25 +59,18 @@ static int Check(int argc, char** argv)
 {
     bool quiet = false;
     bool json = false;
-    bool options = true;
-    const char* path = NULL;
-    for (int i = 1; i < argc; ++i) {
-        if (options && std::strcmp(argv[i], "--quiet") == 0)
-            quiet = true;
-        else if (options && std::strcmp(argv[i], "--json") == 0)
-            json = true;
-        else if (options && std::strcmp(argv[i], "--help") == 0)
-            return Help();
-        else if (options && std::strcmp(argv[i], "--version") == 0) {
-            std::printf("velloran-check %s\n", VELLORAN_VERSION);
-            return EXIT_CLEAN;
-        }
-        else if (options && std::strcmp(argv[i], "--") == 0)
-            options = false;
-        else if (path == NULL && (!options || argv[i][0] != '-'))
-            path = argv[i];
-        else
-            return Usage();
+    const ConsoleOption options[] = {{"--quiet", &quiet, NULL, NULL}, {"--json", &json, NULL, NULL}};
+    LPCSTR path = NULL;
+    switch (ParseConsoleArguments(argc, argv, options, 2, &path)) {
+    case CONSOLE_HELP:
+        return Help();
+    case CONSOLE_VERSION:
+        std::printf("velloran-check %s\n", VELLORAN_VERSION);
+        return EXIT_CLEAN;
+    case CONSOLE_WRONG:
+        return Usage();
+    default:
+        break;
     }
     if (path == NULL || path[0] == '\0')
         return Usage();
