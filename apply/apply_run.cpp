@@ -11,7 +11,6 @@
 #include "stored_form.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <map>
 
 namespace {
@@ -21,6 +20,7 @@ const char TRANSLATOR_LIST[] = "ODBC Translators";
 const char DATA_SOURCE_LIST[] = "ODBC Data Sources";
 const char USAGE_COUNT[] = "UsageCount";
 const char SUCCESS_BUT[] = "the installer reported success, but ";
+const char NO_LIBRARY[] = "the installer library cannot be loaded";
 
 enum DataSourceAction { ADD, CONFIGURE, REMOVE };
 enum Expectation { HOLDS_COMPONENT, HOLDS_DATA_SOURCE, ABSENT };
@@ -61,7 +61,8 @@ std::string DataSourceName(const Elements& attributes)
 {
     for (const std::string& element : attributes) {
         size_t equals = element.find('=');
-        if (equals != std::string::npos && SameIgnoringAsciiCase(Trimmed(element.substr(0, equals)), "DSN"))
+        if (equals != std::string::npos &&
+            SameIgnoringAsciiCase(Trimmed(element.substr(0, equals)), "DSN"))
             return element.substr(equals + 1);
     }
     return "";
@@ -108,7 +109,6 @@ public:
         for (int s = 0; s < STORE_COUNT; ++s) {
             ReadConfigurationStore(static_cast<ConfigurationStore>(s), current_[s]);
             initial_[s] = current_[s];
-            stale_[s] = called_[s] = false;
         }
         readable_ = current_[DRIVER_STORE].read && current_[SYSTEM_DATA_SOURCE_STORE].read &&
                     current_[USER_DATA_SOURCE_STORE].read;
@@ -125,7 +125,7 @@ public:
         EntryResult entry = NewEntry(PHASE_MANAGER, 1, INSTALL_KEY, "ODBC driver manager");
         // Never in place: it is always called when asked for.
         if (options_.check && libraryMissing_)
-            Fail(entry, "the installer library cannot be loaded");
+            Fail(entry, NO_LIBRARY);
         else if (options_.check)
             entry.outcome = OUTCOME_INSTALL;
         else
@@ -151,7 +151,7 @@ public:
         bool inPlace = readable_ && found != NULL &&
                        DifferenceFrom(*found, pairs, {LowerAscii(USAGE_COUNT)}).empty();
         if (options_.check && libraryMissing_) {
-            Fail(entry, "the installer library cannot be loaded");
+            Fail(entry, NO_LIBRARY);
         } else if (options_.check) {
             entry.outcome = options_.skipUnchanged && inPlace ? OUTCOME_UNCHANGED : OUTCOME_INSTALL;
             if (!name.empty())
@@ -167,7 +167,7 @@ public:
         } else if (Call(entry, [&] { return (driver ? OdbcInstallDriver : OdbcInstallTranslator)(read.list); },
                         OUTCOME_INSTALLED) && !name.empty()) {
             Touched(DRIVER_STORE, {name, list});
-            Expect(entry, DRIVER_STORE, name, HOLDS_COMPONENT, pairs, "", found != NULL, before);
+            Expect(DRIVER_STORE, name, HOLDS_COMPONENT, pairs, "", found != NULL, before);
         }
         Finish(entry);
     }
@@ -208,8 +208,8 @@ public:
     void ReadBack(void)
     {
         for (int s = 0; s < STORE_COUNT; ++s) {
-            if (!called_[s])
-                continue;
+            if (asked_[s].empty())
+                continue;  // no call of this run wrote here
             Reread(static_cast<ConfigurationStore>(s));
             if (!current_[s].read || !initial_[s].read)
                 continue;
@@ -284,7 +284,7 @@ private:
     // of this run may have changed it.
     const ConfigurationSection* Current(ConfigurationStore store, const std::string& name)
     {
-        if (stale_[store] && touched_[store].count(LowerAscii(name)) > 0)
+        if (touched_[store].count(LowerAscii(name)) > 0)
             Reread(store);
         return FindSection(current_[store], name);
     }
@@ -292,7 +292,6 @@ private:
     void Reread(ConfigurationStore store)
     {
         ReadConfigurationStore(store, current_[store]);
-        stale_[store] = false;
         touched_[store].clear();
         // Taken out first: verifying may read another store again.
         std::vector<Pending> due, later;
@@ -305,14 +304,13 @@ private:
 
     void Touched(ConfigurationStore store, std::initializer_list<std::string> sections)
     {
-        stale_[store] = called_[store] = true;
         for (const std::string& section : sections) {
             touched_[store].insert(LowerAscii(section));
             asked_[store].insert(LowerAscii(section));
         }
     }
 
-    void Expect(const EntryResult&, ConfigurationStore store, const std::string& section,
+    void Expect(ConfigurationStore store, const std::string& section,
                 Expectation expectation, const StoredPairs& pairs, const std::string& driver,
                 bool hadBefore, const ConfigurationSection& before)
     {
@@ -437,7 +435,7 @@ private:
         if (!options_.check || !readable_)
             return "";
         if (libraryMissing_)
-            return "the installer library cannot be loaded";
+            return NO_LIBRARY;
         if (found == NULL && (action == CONFIGURE || (action == REMOVE && !options_.skipUnchanged)))
             return "data source '" + dsn + "' does not exist in " + current_[store].place;
         if (action == REMOVE && found == NULL)
@@ -474,10 +472,9 @@ private:
             Fail(entry, certain);
             return;
         }
-        bool check = options_.check;
         if (options_.skipUnchanged && inPlace) {
             entry.outcome = OUTCOME_UNCHANGED;
-        } else if (check) {
+        } else if (options_.check) {
             entry.outcome = action == REMOVE                    ? OUTCOME_REMOVE
                             : action == CONFIGURE || exists ? OUTCOME_CONFIGURE
                                                             : OUTCOME_ADD;
@@ -502,8 +499,8 @@ private:
             if (Call(entry, [&] { return OdbcConfigDataSource(request, driver, attributes); }, done) &&
                 !dsn.empty()) {
                 Touched(store, {dsn, DATA_SOURCE_LIST});
-                Expect(entry, store, dsn, action == REMOVE ? ABSENT : HOLDS_DATA_SOURCE, pairs, driver,
-                       exists, before);
+                Expect(store, dsn, action == REMOVE ? ABSENT : HOLDS_DATA_SOURCE, pairs, driver, exists,
+                       before);
             }
         }
     }
@@ -514,10 +511,10 @@ private:
     bool readable_;
     ConfigurationFile initial_[STORE_COUNT];
     ConfigurationFile current_[STORE_COUNT];
-    bool stale_[STORE_COUNT];
-    bool called_[STORE_COUNT];
-    std::set<std::string> touched_[STORE_COUNT];  // folded, since the last reading
-    std::set<std::string> asked_[STORE_COUNT];    // folded, the whole run
+    // Sections calls of this run wrote (folded): since the store's last
+    // reading, which makes it stale for them, and in the whole run.
+    std::set<std::string> touched_[STORE_COUNT];
+    std::set<std::string> asked_[STORE_COUNT];
     std::map<std::string, std::map<std::string, std::string>> names_;
     std::vector<Pending> pending_;
     std::vector<std::string> secrets_;  // the current entry's

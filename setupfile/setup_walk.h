@@ -16,7 +16,7 @@ enum Phase { PHASE_MANAGER, PHASE_TRANSLATOR, PHASE_DRIVER, PHASE_DATA_SOURCE, P
 extern const LPCSTR PHASE_NAMES[PHASE_COUNT];
 
 // One entry as read. The buffers are the run's own sizes; `list` is a
-// decoded list (a driver's or translator's specification, a data source's
+// decoded list (a driver's or translator's spec, a data source's
 // attributes), empty for the driver manager.
 struct SetupEntry {
     Phase phase;
