@@ -62,7 +62,7 @@ std::string DataSourceName(const Elements& attributes)
     for (const std::string& element : attributes) {
         size_t equals = element.find('=');
         if (equals != std::string::npos &&
-            SameIgnoringAsciiCase(Trimmed(element.substr(0, equals)), "DSN"))
+            SameIgnoringAsciiCase(TrimmedAsStored(element.substr(0, equals)), "DSN"))
             return element.substr(equals + 1);
     }
     return "";
@@ -249,8 +249,8 @@ private:
     bool Refused(EntryResult& entry, const std::string& group, const std::string& name,
                  const std::string& driver)
     {
-        if (HasOuterBlanks(name) || HasOuterBlanks(driver)) {
-            Fail(entry, "the name '" + (HasOuterBlanks(name) ? name : driver) +
+        if (HasBlankEdge(name) || HasBlankEdge(driver)) {
+            Fail(entry, "the name '" + (HasBlankEdge(name) ? name : driver) +
                             "' has a blank at its start or end, which the installer trims: "
                             "remove the blank");
             return true;
@@ -450,7 +450,7 @@ private:
             return reason;
         }
         const std::string* setup = FindValue(*installed, "Setup");
-        if (setup == NULL || Trimmed(*setup).empty())
+        if (setup == NULL || TrimmedAsStored(*setup).empty())
             return "driver '" + driver + "' has no Setup= library, which every data-source "
                    "request needs";
         return "";

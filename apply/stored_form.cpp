@@ -2,31 +2,16 @@
 #include "stored_form.h"
 #include "secret_keys.h"
 
-
-static const char BLANKS[] = " \t\r\n\v\f";
-
-std::string Trimmed(const std::string& text)
-{
-    size_t first = text.find_first_not_of(BLANKS);
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(BLANKS) - first + 1);
-}
-
-bool HasOuterBlanks(const std::string& name)
-{
-    return !name.empty() && Trimmed(name) != name;
-}
-
 StoredPairs StoredPairsOf(const Elements& elements, size_t first)
 {
     StoredPairs pairs;
     for (size_t i = first; i < elements.size(); ++i) {
         size_t equals = elements[i].find('=');
-        std::string key = equals == std::string::npos ? "" : Trimmed(elements[i].substr(0, equals));
+        std::string key =
+            equals == std::string::npos ? "" : TrimmedAsStored(elements[i].substr(0, equals));
         if (key.empty())
             continue;
-        std::string value = Trimmed(elements[i].substr(equals + 1));
+        std::string value = TrimmedAsStored(elements[i].substr(equals + 1));
         StoredPair* same = NULL;
         for (StoredPair& pair : pairs)
             same = same == NULL && SameIgnoringAsciiCase(pair.key, key) ? &pair : same;

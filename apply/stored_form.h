@@ -8,6 +8,7 @@
 #include "ascii_case.h"
 #include "odbc_configuration.h"
 #include "setup_walk.h"
+#include "stored_blanks.h"
 
 #include <set>
 #include <string>
@@ -19,8 +20,6 @@ struct StoredPair {
 };
 typedef std::vector<StoredPair> StoredPairs;
 
-std::string Trimmed(const std::string& text);
-bool HasOuterBlanks(const std::string& name);
 
 // The keyword=value elements from `first` on; elements that are no pair
 // are left out.

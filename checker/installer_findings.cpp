@@ -5,6 +5,7 @@
 // them as one), an empty Setup= or Driver=, a data-source name longer than
 // ODBC allows; and secrets stored where every local user can read them.
 #include "checker.h"
+#include "stored_blanks.h"
 
 #include <unordered_map>
 
@@ -32,27 +33,6 @@ struct ListPlace {
 
 }  // namespace
 
-static bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-
-static bool HasBlankEdge(const std::string& text)
-{
-    return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
-}
-
-static std::string Trimmed(const std::string& text)
-{
-    size_t start = 0;
-    size_t end = text.size();
-    while (start < end && IsBlank(text[start]))
-        ++start;
-    while (end > start && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(start, end - start);
-}
-
 static bool IsSystemRequest(WORD request)
 {
     return request == ODBC_ADD_SYS_DSN || request == ODBC_CONFIG_SYS_DSN ||
@@ -64,7 +44,7 @@ static void CheckBlankName(const ListPlace& place, LPCSTR what, const std::strin
 {
     if (!HasBlankEdge(name))
         return;
-    std::string trimmed = MaskedElement(Trimmed(name));
+    std::string trimmed = MaskedElement(TrimmedAsStored(name));
     findings.push_back({"blank-name", place.section, place.key, place.line,
                         std::string("the ") + what + " '" + MaskedElement(name) +
                             "' starts or ends with a blank, which the installer trims: a re-run "
@@ -76,7 +56,7 @@ static void CheckBlankName(const ListPlace& place, LPCSTR what, const std::strin
 static void CheckCaseClash(const ListPlace& place, LPCSTR what, const std::string& name,
                            FirstNames& seen, Findings& findings)
 {
-    std::string trimmed = Trimmed(name);
+    std::string trimmed = TrimmedAsStored(name);
     if (trimmed.empty())
         return;
     auto found = seen.emplace(FoldName(trimmed), FirstName{trimmed, place.key, place.line});
@@ -104,24 +84,24 @@ static void CheckBlankAttribute(const ListPlace& place, const std::string& eleme
     findings.push_back({"blank-attribute", place.section, place.key, place.line,
                         "'" + MaskedElement(element) + "' has blanks around " + which +
                             ", which the installer trims: a re-run never finds it as written",
-                        "write '" + MaskedElement(Trimmed(key) + "=" + Trimmed(value)) + "'"});
+                        "write '" + MaskedElement(TrimmedAsStored(key) + "=" + TrimmedAsStored(value)) + "'"});
 }
 
 static void CheckEmptyLibrary(const ListPlace& place, const std::string& key, const std::string& value,
                               Findings& findings)
 {
     std::string folded = FoldName(key);
-    if (!Trimmed(value).empty())
+    if (!TrimmedAsStored(value).empty())
         return;
     if (folded == "setup")
         findings.push_back({"empty-library", place.section, place.key, place.line,
-                            Trimmed(key) + "= is empty: every data source of this driver then fails "
+                            TrimmedAsStored(key) + "= is empty: every data source of this driver then fails "
                                            "with \"Could not find Setup property\"",
                             "name the driver's setup library (on Linux, Velloran's "
                             "libvelloran-setup.so serves any driver), or remove the element"});
     else if (folded == "driver")
         findings.push_back({"empty-library", place.section, place.key, place.line,
-                            Trimmed(key) + "= is empty: the driver manager has no library to "
+                            TrimmedAsStored(key) + "= is empty: the driver manager has no library to "
                                            "load, so every connection through this driver fails",
                             "name the driver's library"});
 }
@@ -175,28 +155,28 @@ static void CheckAttributes(const ListPlace& place, const Elements& elements, si
     for (size_t i = first; i < elements.size(); ++i) {
         const std::string& element = elements[i];
         size_t equals = element.find('=');
-        if (equals == std::string::npos || Trimmed(element.substr(0, equals)).empty())
+        if (equals == std::string::npos || TrimmedAsStored(element.substr(0, equals)).empty())
             continue;
         std::string key = element.substr(0, equals);
         std::string value = element.substr(equals + 1);
         bool isDsn = dataSource && FoldName(key) == "dsn";
         if (isDsn) {
             CheckBlankName(place, "data source name", value, findings);
-            CheckLongDsn(place, Trimmed(value), findings);
+            CheckLongDsn(place, TrimmedAsStored(value), findings);
         }
         CheckBlankAttribute(place, element, key, value, !isDsn, findings);
-        auto seen = keys.emplace(FoldName(key), Trimmed(key));
+        auto seen = keys.emplace(FoldName(key), TrimmedAsStored(key));
         if (!seen.second)
             findings.push_back({"duplicate-attribute", place.section, place.key, place.line,
-                                Trimmed(key) + " is given twice in " + place.key + " (as " +
-                                    seen.first->second + " and " + Trimmed(key) +
+                                TrimmedAsStored(key) + " is given twice in " + place.key + " (as " +
+                                    seen.first->second + " and " + TrimmedAsStored(key) +
                                     "): the installer keeps one of them, so a re-run never finds "
                                     "the list as written",
                                 "keep one of them"});
         if (!dataSource && std::string(place.what) == "driver")
             CheckEmptyLibrary(place, key, value, findings);
-        if (shared && IsSecretKey(key) && !Trimmed(value).empty())
-            secrets.push_back(Trimmed(key));
+        if (shared && IsSecretKey(key) && !TrimmedAsStored(value).empty())
+            secrets.push_back(TrimmedAsStored(key));
     }
     AddSharedSecret(place, secrets, request, findings);
 }
