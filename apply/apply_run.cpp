@@ -72,26 +72,23 @@ std::vector<KeyChange> ChangesBetween(const ConfigurationSection* before,
                                       const ConfigurationSection* after)
 {
     std::vector<KeyChange> changes;
-    auto shown = [](const std::string& key, const std::string& value) {
-        return IsSecretKey(key) ? std::string(MASKED_VALUE) : value;
-    };
     if (after != NULL) {
         for (const auto& value : after->values) {
             const std::string* old = before != NULL ? FindValue(*before, value.first) : NULL;
             if (FindValue(*after, value.first) != &value.second)
                 continue;  // a repeat: the installer reads the first
             if (old == NULL)
-                changes.push_back({value.first, false, "", true, shown(value.first, value.second)});
+                changes.push_back({value.first, false, "", true, ShownValue(value.first, value.second)});
             else if (*old != value.second)
-                changes.push_back({value.first, true, shown(value.first, *old), true,
-                                   shown(value.first, value.second)});
+                changes.push_back({value.first, true, ShownValue(value.first, *old), true,
+                                   ShownValue(value.first, value.second)});
         }
     }
     if (before != NULL) {
         for (const auto& value : before->values) {
             if (FindValue(*before, value.first) == &value.second &&
                 (after == NULL || FindValue(*after, value.first) == NULL))
-                changes.push_back({value.first, true, shown(value.first, value.second), false, ""});
+                changes.push_back({value.first, true, ShownValue(value.first, value.second), false, ""});
         }
     }
     return changes;

@@ -34,7 +34,7 @@ JsonValue Attributes(const ConfigurationSection& section)
     for (const auto& value : section.values) {
         if (FindValue(section, value.first) == &value.second)  // the first of a repeat
             attributes[JsonText(value.first).get<std::string>()] =
-                JsonText(IsSecretKey(value.first) ? MASKED_VALUE : value.second);
+                JsonText(ShownValue(value.first, value.second));
     }
     return attributes;
 }

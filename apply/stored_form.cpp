@@ -45,7 +45,7 @@ static bool StoredAs(const std::string& key, const std::string& stored, const st
 
 static std::string Quoted(const std::string& key, const std::string& value)
 {
-    return "'" + (IsSecretKey(key) ? std::string(MASKED_VALUE) : value) + "'";
+    return "'" + ShownValue(key, value) + "'";
 }
 
 std::string DifferenceFrom(const ConfigurationSection& section, const StoredPairs& pairs,

@@ -49,6 +49,11 @@ bool IsSecretKey(const std::string& key)
     return false;
 }
 
+std::string ShownValue(const std::string& key, const std::string& value)
+{
+    return IsSecretKey(key) ? MASKED_VALUE : value;
+}
+
 std::string MaskedElement(const std::string& element)
 {
     size_t equals = element.find('=');

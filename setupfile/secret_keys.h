@@ -13,6 +13,9 @@ extern const char MASKED_VALUE[];
 // marks ; # [ ] around it, do not matter).
 bool IsSecretKey(const std::string& key);
 
+// A key's value as it may be shown: masked when the key is secret.
+std::string ShownValue(const std::string& key, const std::string& value);
+
 // "key=value" with the value masked when the key is secret; anything else
 // unchanged.
 std::string MaskedElement(const std::string& element);
