@@ -17,6 +17,9 @@ static JsonValue EntryJson(const EntryResult& entry)
     if (entry.hasRequest)
         item["request"] = {{"keyword", JsonText(entry.keyword)}, {"code", entry.request}};
     item["outcome"] = OUTCOME_NAMES[entry.outcome];
+    // So a tool needs no copy of the outcome words to tell what they mean.
+    item["changed"] = IsChange(entry.outcome);
+    item["failed"] = IsFailure(entry.outcome);
     item["errors"] = JsonValue::array();
     for (const InstallerError& error : entry.errors)
         item["errors"].push_back({{"code", error.code}, {"message", JsonText(error.message)}});

@@ -121,13 +121,14 @@ TEST(ApplyThroughFake, CarriesTheInstallersMessageIntoTextJsonAndLog)
     ASSERT_EQ(report["entries"].size(), 4u);
     EXPECT_EQ(report["entries"][1],
               nlohmann::json::parse(R"({"phase": "driver", "index": 2, "key": "Driver2",
-                  "name": "Bad", "outcome": "failed",
+                  "name": "Bad", "outcome": "failed", "changed": false, "failed": true,
                   "errors": [{"code": 1, "message": "Component not found in the registry"}],
                   "changes": []})"));
     EXPECT_EQ(report["entries"][3],
               nlohmann::json::parse(R"({"phase": "datasource", "index": 2, "key": "DSDriver2",
                   "name": "Second", "request": {"keyword": "ODBC_REMOVE_DSN", "code": 3},
-                  "outcome": "removed", "errors": [], "changes": []})"));
+                  "outcome": "removed", "changed": true, "failed": false, "errors": [],
+                  "changes": []})"));
 
     // Appended by both runs, each line stamped.
     std::string log = ReadText(logFile);
