@@ -126,7 +126,7 @@ public:
         else if (options_.check)
             entry.outcome = OUTCOME_INSTALL;
         else
-            Call(entry, [] { return OdbcInstallDriverManager(); }, OUTCOME_INSTALLED);
+            Call(entry, OdbcInstallDriverManager, OUTCOME_INSTALLED);
         Finish(entry);
     }
 
@@ -161,8 +161,9 @@ public:
                 });
         } else if (options_.skipUnchanged && inPlace) {
             entry.outcome = OUTCOME_UNCHANGED;
-        } else if (Call(entry, [&] { return (driver ? OdbcInstallDriver : OdbcInstallTranslator)(read.list); },
-                        OUTCOME_INSTALLED) && !name.empty()) {
+        } else if (Call(entry, [&](InstallerErrors* errors) {
+                       return (driver ? OdbcInstallDriver : OdbcInstallTranslator)(read.list, errors);
+                   }, OUTCOME_INSTALLED) && !name.empty()) {
             Touched(DRIVER_STORE, {name, list});
             Expect(DRIVER_STORE, name, HOLDS_COMPONENT, pairs, "", found != NULL, before);
         }
@@ -266,9 +267,7 @@ private:
     template <typename Installer>
     bool Call(EntryResult& entry, Installer install, Outcome done)
     {
-        CollectInstallerErrors(&entry.errors);
-        bool succeeded = install() != FALSE;
-        CollectInstallerErrors(NULL);
+        bool succeeded = install(&entry.errors) != FALSE;
         for (InstallerError& error : entry.errors)
             error.message = MaskSecretsIn(error.message, secrets_);
         entry.outcome = succeeded ? done : OUTCOME_FAILED;
@@ -493,8 +492,10 @@ private:
                            : action == CONFIGURE || exists ? OUTCOME_CONFIGURED
                                                            : OUTCOME_ADDED;
             WORD request = entry.request;
-            if (Call(entry, [&] { return OdbcConfigDataSource(request, driver, attributes); }, done) &&
-                !dsn.empty()) {
+            auto configure = [&](InstallerErrors* errors) {
+                return OdbcConfigDataSource(request, driver, attributes, errors);
+            };
+            if (Call(entry, configure, done) && !dsn.empty()) {
                 Touched(store, {dsn, DATA_SOURCE_LIST});
                 Expect(store, dsn, action == REMOVE ? ABSENT : HOLDS_DATA_SOURCE, pairs, driver, exists,
                        before);

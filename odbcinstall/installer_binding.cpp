@@ -14,16 +14,9 @@ enum { INSTALLER_PATH_SIZE = 260 };
 static const LPCSTR NO_PATH_IN = NULL;
 static const HWND NO_PARENT = NULL;
 
-static InstallerFailureHook FailureHook = NULL;
-
-void SetInstallerFailureHook(InstallerFailureHook hook)
-{
-    FailureHook = hook;
-}
-
 // A missing library or function is a failure like the installer's own.
 template <typename Function, typename... Arguments>
-static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
+static BOOL CallInstaller(InstallerErrors* errors, LPCSTR functionName, Arguments... arguments)
 {
     // A stop waits for the call to finish, so no file is left half-written.
     HoldStopSignals();
@@ -32,8 +25,8 @@ static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
     if (library != NULL) {
         Function function = InstallerFunction<Function>(library, functionName);
         result = function != NULL ? function(arguments...) : FALSE;
-        if (function != NULL && !result && FailureHook != NULL)
-            FailureHook(library);
+        if (function != NULL && !result && errors != NULL)
+            FetchInstallerErrors(library, *errors);
         FreeLibrary(library);
     }
     ReleaseStopSignals();
@@ -42,37 +35,37 @@ static BOOL CallInstaller(LPCSTR functionName, Arguments... arguments)
 
 // The installer reports a path, its length and a usage count; nobody needs
 // them, so they live and die with each call.
-BOOL OdbcInstallDriverManager(void)
+BOOL OdbcInstallDriverManager(InstallerErrors* errors)
 {
     char path[INSTALLER_PATH_SIZE];
     WORD pathLength = 0;
-    return CallInstaller<InstallDriverManagerFunction>("SQLInstallDriverManager", path,
+    return CallInstaller<InstallDriverManagerFunction>(errors, "SQLInstallDriverManager", path,
                                                        INSTALLER_PATH_SIZE, &pathLength);
 }
 
 // Translators and drivers are installed by functions of one shape.
 template <typename Function>
-static BOOL InstallComponent(LPCSTR functionName, LPCSTR spec)
+static BOOL InstallComponent(InstallerErrors* errors, LPCSTR functionName, LPCSTR spec)
 {
     char path[INSTALLER_PATH_SIZE];
     WORD pathLength = 0;
     DWORD usageCount = 0;
-    return CallInstaller<Function>(functionName, spec, NO_PATH_IN, path, INSTALLER_PATH_SIZE,
+    return CallInstaller<Function>(errors, functionName, spec, NO_PATH_IN, path, INSTALLER_PATH_SIZE,
                                    &pathLength, ODBC_INSTALL_COMPLETE, &usageCount);
 }
 
-BOOL OdbcInstallTranslator(LPCSTR spec)
+BOOL OdbcInstallTranslator(LPCSTR spec, InstallerErrors* errors)
 {
-    return InstallComponent<InstallTranslatorFunction>("SQLInstallTranslatorEx", spec);
+    return InstallComponent<InstallTranslatorFunction>(errors, "SQLInstallTranslatorEx", spec);
 }
 
-BOOL OdbcInstallDriver(LPCSTR spec)
+BOOL OdbcInstallDriver(LPCSTR spec, InstallerErrors* errors)
 {
-    return InstallComponent<InstallDriverFunction>("SQLInstallDriverEx", spec);
+    return InstallComponent<InstallDriverFunction>(errors, "SQLInstallDriverEx", spec);
 }
 
-BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes)
+BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes, InstallerErrors* errors)
 {
-    return CallInstaller<ConfigDataSourceFunction>("SQLConfigDataSource", NO_PARENT,
+    return CallInstaller<ConfigDataSourceFunction>(errors, "SQLConfigDataSource", NO_PARENT,
                                                    request, driver, attributes);
 }

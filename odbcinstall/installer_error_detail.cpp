@@ -7,9 +7,7 @@ typedef decltype(&SQLInstallerError) InstallerErrorFunction;
 
 enum { INSTALLER_ERROR_RECORDS = 8, INSTALLER_MESSAGE_SIZE = 512 };
 
-static InstallerErrors* ErrorSink = NULL;
-
-static void FetchInstallerErrors(HMODULE library)
+void FetchInstallerErrors(HMODULE library, InstallerErrors& errors)
 {
     // A library without the function simply gives no detail.
     InstallerErrorFunction function =
@@ -24,12 +22,6 @@ static void FetchInstallerErrors(HMODULE library)
         if (result != SQL_SUCCESS && result != SQL_SUCCESS_WITH_INFO)
             break;
         message[INSTALLER_MESSAGE_SIZE - 1] = '\0';
-        ErrorSink->push_back(InstallerError{code, message});
+        errors.push_back(InstallerError{code, message});
     }
-}
-
-void CollectInstallerErrors(InstallerErrors* errors)
-{
-    ErrorSink = errors;
-    SetInstallerFailureHook(errors != NULL ? FetchInstallerErrors : NULL);
 }

@@ -14,7 +14,6 @@ struct InstallerError {
 };
 typedef std::vector<InstallerError> InstallerErrors;
 
-// While a list is set, a failed call of one of the four wrappers appends the
-// installer's error records (SQLInstallerError 1..8) to it, asked before
-// the library is released. NULL, the default, asks nothing.
-void CollectInstallerErrors(InstallerErrors* errors);
+// Appends the installer's error records (SQLInstallerError 1..8) to the
+// list, asked of the library that failed while it is still loaded.
+void FetchInstallerErrors(HMODULE library, InstallerErrors& errors);

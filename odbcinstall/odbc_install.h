@@ -1,21 +1,19 @@
 // The installation run and its binding to the ODBC installer library.
 #pragma once
 
+#include "installer_queries.h"
 #include "platform.h"
 #include "run_policy.h"
 
 // Each wrapper loads the installer library, calls one function and
-// releases the library again. Nonzero on success.
-BOOL OdbcInstallDriverManager(void);
-BOOL OdbcInstallTranslator(LPCSTR spec);
-BOOL OdbcInstallDriver(LPCSTR spec);
-BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes);
-
-// Called after an installer function has failed, with the library still
-// loaded, so its error detail can be asked; none by default, and velloran
-// sets none, so its calls stay the four.
-typedef void (*InstallerFailureHook)(HMODULE library);
-void SetInstallerFailureHook(InstallerFailureHook hook);
+// releases the library again. Nonzero on success. Given a list, a failed
+// call appends the installer's error records to it before the library
+// goes; velloran gives none, so its calls stay the four.
+BOOL OdbcInstallDriverManager(InstallerErrors* errors = NULL);
+BOOL OdbcInstallTranslator(LPCSTR spec, InstallerErrors* errors = NULL);
+BOOL OdbcInstallDriver(LPCSTR spec, InstallerErrors* errors = NULL);
+BOOL OdbcConfigDataSource(WORD request, LPCSTR driver, LPCSTR attributes,
+                          InstallerErrors* errors = NULL);
 
 // An installer function by name, as the pointer type of its declaration;
 // NULL when the library lacks it.
