@@ -62,46 +62,41 @@ std::string MaskedElement(const std::string& element)
     return element.substr(0, equals + 1) + MASKED_VALUE;
 }
 
-// Whether each element is (part of) a secret: a secret key=value, or an
-// element without '=' that follows one, the rest of a value that a \0
-// inside it split off.
-static std::vector<bool> SecretParts(const std::vector<std::string>& elements)
+// Where each element's secret starts: after the '=' of a secret key=value,
+// or at 0 for an element without '=' that follows one (the rest of a value
+// that a \0 inside it split off); npos where nothing is secret.
+static std::vector<size_t> SecretStarts(const std::vector<std::string>& elements)
 {
-    std::vector<bool> secret(elements.size(), false);
+    std::vector<size_t> starts(elements.size(), std::string::npos);
     for (size_t i = 0; i < elements.size(); ++i) {
         size_t equals = elements[i].find('=');
-        if (equals != std::string::npos)
-            secret[i] = IsSecretKey(elements[i].substr(0, equals));
-        else
-            secret[i] = i > 0 && secret[i - 1] && !elements[i].empty();
+        if (equals != std::string::npos && IsSecretKey(elements[i].substr(0, equals)))
+            starts[i] = equals + 1;
+        else if (equals == std::string::npos && i > 0 && starts[i - 1] != std::string::npos &&
+                 !elements[i].empty())
+            starts[i] = 0;
     }
-    return secret;
+    return starts;
 }
 
 std::vector<std::string> MaskedElements(const std::vector<std::string>& elements)
 {
-    std::vector<bool> secret = SecretParts(elements);
+    std::vector<size_t> starts = SecretStarts(elements);
     std::vector<std::string> masked;
-    for (size_t i = 0; i < elements.size(); ++i) {
-        size_t equals = elements[i].find('=');
-        if (!secret[i])
-            masked.push_back(elements[i]);
-        else if (equals == std::string::npos)
-            masked.push_back(MASKED_VALUE);
-        else
-            masked.push_back(elements[i].substr(0, equals + 1) + MASKED_VALUE);
-    }
+    for (size_t i = 0; i < elements.size(); ++i)
+        masked.push_back(starts[i] == std::string::npos
+                             ? elements[i]
+                             : elements[i].substr(0, starts[i]) + MASKED_VALUE);
     return masked;
 }
 
 std::vector<std::string> SecretValues(const std::vector<std::string>& elements)
 {
-    std::vector<bool> secret = SecretParts(elements);
+    std::vector<size_t> starts = SecretStarts(elements);
     std::vector<std::string> secrets;
     for (size_t i = 0; i < elements.size(); ++i) {
-        size_t equals = elements[i].find('=');
-        if (secret[i])
-            secrets.push_back(equals == std::string::npos ? elements[i] : elements[i].substr(equals + 1));
+        if (starts[i] != std::string::npos)
+            secrets.push_back(elements[i].substr(starts[i]));
     }
     return secrets;
 }
