@@ -13,7 +13,7 @@ add_executable(velloran
   unix/message_box.cpp)
 target_compile_definitions(velloran PRIVATE
   WINDOW_MODULE_PATH="../${VELLORAN_MODULE_DIR}/${VELLORAN_WINDOW_MODULE}")
-target_link_libraries(velloran PRIVATE velloran_core velloran_command_tail)
+target_link_libraries(velloran PRIVATE velloran_odbcinstall velloran_command_tail)
 # The C++ runtime linked in: mapping libstdc++ and what it needs was about
 # half of a headless run's start-up. What velloran hands the window module
 # is plain C data and functions, so the module's own libstdc++ never meets
@@ -34,7 +34,8 @@ add_library(velloran_window MODULE
   unix/launcher_window.cpp
   unix/warning_box.cpp)
 target_include_directories(velloran_window PRIVATE
-  ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/unix ${PROJECT_SOURCE_DIR}/platform/unix
+  ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/unix
+  $<TARGET_PROPERTY:velloran_platform,INTERFACE_INCLUDE_DIRECTORIES>
   ${FLTK_INCLUDE_DIR})
 target_link_libraries(velloran_window PRIVATE ${FLTK_STATIC_LIBRARY}
   X11::Xrender X11::Xcursor X11::Xfixes X11::Xext X11::Xft Fontconfig::Fontconfig

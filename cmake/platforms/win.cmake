@@ -8,4 +8,4 @@ add_executable(velloran WIN32
 target_include_directories(velloran PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 # Static runtime: the executable needs only the system's own DLLs.
 target_link_options(velloran PRIVATE -static -static-libgcc -static-libstdc++)
-target_link_libraries(velloran PRIVATE velloran_core)
+target_link_libraries(velloran PRIVATE velloran_odbcinstall)
