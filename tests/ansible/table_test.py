@@ -26,22 +26,30 @@ PASSWORD = 'Marker-Pw-4711'
 VAULT_MARKER = 'VaultPlainMarker9921'
 
 
-def entry(phase, index, name, outcome, request=None, errors=(), changes=None):
+# What velloran-apply's report gives beside each outcome: changed, failed.
+FLAGS = {'installed': (True, False), 'added': (True, False), 'configured': (True, False),
+         'removed': (True, False), 'install': (True, False), 'add': (True, False),
+         'configure': (True, False), 'remove': (True, False), 'unchanged': (False, False),
+         'failed': (False, True), 'fail': (False, True)}
+
+
+def entry(phase, index, name, outcome, request=None, errors=(), changes=(), flags=None):
+    """An entry as velloran-apply reports it; flags () for a build older
+    than the per-entry changed and failed."""
     e = {'phase': phase, 'index': index, 'key': ('DSDriver%d' if phase == 'datasource'
                                                  else 'Driver%d') % index,
-         'name': name, 'outcome': outcome, 'errors': list(errors)}
+         'name': name, 'outcome': outcome, 'errors': list(errors),
+         'changes': [{'key': k, 'before': b, 'after': a} for k, b, a in changes]}
+    e.update(zip(('changed', 'failed'), FLAGS[outcome] if flags is None else flags))
     if request:
         e['request'] = {'keyword': request, 'code': 0}
-    if changes is not None:
-        e['changes'] = [{'key': k, 'before': b, 'after': a} for k, b, a in changes]
     return e
 
 
 def report(entries, mode='apply', **extra):
     doc = {'file': '@ARG', 'mode': mode, 'view': 'unixODBC',
-           'changed': any(e['outcome'] in ('installed', 'added', 'configured', 'removed', 'install',
-                                           'add', 'configure', 'remove') for e in entries),
-           'failed': sum(e['outcome'] in ('failed', 'fail') for e in entries), 'entries': entries}
+           'changed': any(e.get('changed') for e in entries),
+           'failed': sum(bool(e.get('failed')) for e in entries), 'entries': entries}
     doc.update(extra)
     return doc
 
@@ -121,6 +129,12 @@ ROWS = [
          replies={'apply': reply(1, 'Segmentation fault', 'core dumped')},
          expect=dict(failed=True, msg=['exited with status 1 without a report', 'core dumped'],
                      result={'stdout': 'Segmentation fault'})),
+    dict(id='flags-not-words', task={AP: {'path': '{setup}'}},
+         replies={'apply': reply(1, report([entry('driver', 1, 'X', 'reinstalled', flags=(True, True))]))},
+         expect=dict(changed=True, failed=True, msg=["1 of 1 entries failed: driver 1 'X'"])),
+    dict(id='program-without-flags', task={AP: {'path': '{setup}'}},
+         replies={'apply': reply(0, report([entry('driver', 1, 'SQLite3', 'installed', flags=())]))},
+         expect=dict(failed=True, msg=['is older than this collection', 'Upgrade velloran-apply'])),
     dict(id='lost-section', task={AP: {'path': '{setup}'}},
          replies={'apply': reply(1, report([SALES_ADDED], lost=[
              {'file': '/etc/odbc.ini', 'section': 'Archive'}]))},

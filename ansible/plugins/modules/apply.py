@@ -17,8 +17,10 @@ description:
     driver manager, translators and drivers, and adds, configures or removes
     data sources through the host's own ODBC installer library, so each
     driver's own setup library does its part.
-  - The task is changed when any entry of the setup file was (or, in check
-    mode, would be) installed, added, configured or removed.
+  - The task is changed when velloran-apply reports an entry C(changed)
+    (its outcome changed the configuration or, in check mode, would change
+    it). It needs a velloran-apply that reports C(changed) and C(failed) per
+    entry; an older one fails the task with a message to upgrade it.
   - The task fails when an installer call fails, or when the run lost a
     section it did not ask to change; the message names every failed entry
     with the installer's own text. Entries after a failed one are still
@@ -107,9 +109,12 @@ entries:
       order, exactly as velloran-apply reports it.
     - Each has C(phase) (C(manager), C(translator), C(driver) or
       C(datasource)), C(index), C(key), C(name), C(request) (data sources),
-      C(outcome), C(errors) (a list of C(code) and C(message); code 0 is
-      velloran-apply's own reason) and, from velloran-apply builds that
-      report them, C(changes) (a list of C(key), C(before), C(after)).
+      C(outcome) (velloran-apply's word for it), C(changed) and C(failed)
+      (whether the outcome is, or in check mode would be, a change and a
+      failure; the task's changed and failed come from these), C(errors) (a
+      list of C(code) and C(message); code 0 is velloran-apply's own reason)
+      and C(changes) (a list of C(key), C(before), C(after); secret values
+      masked).
   returned: when the program ran and reported
   type: list
   elements: dict
@@ -119,6 +124,8 @@ entries:
       key: Driver1
       name: SQLite3
       outcome: installed
+      changed: true
+      failed: false
       errors: []
       changes: [{key: Driver, before: null, after: /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so}]
 lost:

@@ -96,9 +96,6 @@ attributes:
   diff_mode:
     support: full
     description: The attributes that change (or would), before and after, from velloran-apply's report; secrets masked.
-notes:
-  - With a velloran-apply that reports no per-attribute changes, the diff
-    names the outcome only.
 seealso:
   - module: velloran.odbc.driver
   - module: velloran.odbc.info
@@ -172,7 +169,7 @@ lost:
 from ansible.module_utils.basic import AnsibleModule
 from ansible.module_utils.common.text.converters import to_text
 from ansible_collections.velloran.odbc.plugins.module_utils.velloran import (
-    MASK, Velloran, attribute_list, check_text, finish, is_secret, outcome_of, quote,
+    MASK, Velloran, attribute_list, check_text, finish, is_secret, quote,
     remove_setup_file, secret_values, write_setup_file)
 
 REQUESTS = {
@@ -296,7 +293,7 @@ def main():
         request = REQUESTS[('configure', scope)]
         probe, report = run_entry(module, program, driver, name, attributes, request, True)
         entries = report['entries']
-        action = 'add' if entries and outcome_of(entries[0]) == 'fail' else 'configure'
+        action = 'add' if entries and entries[0]['failed'] else 'configure'
         if module.check_mode and action == 'configure':
             # The probe was the check of this very request.
             probe['request'] = request
