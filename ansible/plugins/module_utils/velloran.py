@@ -20,7 +20,8 @@ MASK = '********'
 # PWD, or one containing PASSWORD, PASSWD, SECRET or TOKEN, or a credential
 # key ODBC drivers use. The program masks them itself; the modules also keep
 # such values of their own parameters out of Ansible's output.
-# The same table as setupfile/secret_keys.cpp of velloran.
+# The same table as setupfile/secret_keys.cpp of velloran; the table test's
+# secret-rule-as-program row holds the two together.
 SECRET_KEYS = frozenset(('pwd', 'accesskey', 'authenticationkey', 'accountkey', 'apikey',
                          'privatekey'))
 SECRET_PARTS = ('password', 'passwd', 'secret', 'token')
