@@ -31,8 +31,6 @@ description:
   - This module was called C(velloran.odbc.setup) before 2.0.0; that name
     hid C(ansible.builtin.setup) in plays that list the collection.
 version_added: 1.0.0
-author:
-  - Velloran maintainers (@velloran)
 extends_documentation_fragment:
   - velloran.odbc.program
 options:
@@ -63,12 +61,6 @@ attributes:
   async:
     support: full
     description: With I(src), the host's copy goes when the job ends.
-  check_mode:
-    support: full
-    description: Runs the program with C(--check); nothing is written.
-  diff_mode:
-    support: full
-    description: Per entry that changes or would change, the attributes before and after, secret values masked.
 notes:
   - The installer reads C(ODBCSYSINI) and C(ODBCINI) from the environment;
     unixODBC keeps user data sources in the account's home from the password
