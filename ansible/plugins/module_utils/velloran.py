@@ -211,13 +211,14 @@ def change_lines(changes, side):
 
 def entry_diff(entry):
     """Before and after of one entry, key by key from velloran-apply's
-    changes (secret values come masked)."""
+    changes (secret values come masked); the after side is named with the
+    outcome as velloran-apply words it."""
     header = '%s %s' % (to_text(entry.get('phase', '?')), to_text(entry.get('name', '')))
     section = '[%s]\n' % to_text(entry.get('name', ''))
     changes = entry.get('changes') or []
     return {
         'before_header': header,
-        'after_header': header,
+        'after_header': '%s (%s)' % (header, to_text(entry.get('outcome', ''))),
         'before': section + change_lines(changes, 'before'),
         'after': section + change_lines(changes, 'after'),
     }
