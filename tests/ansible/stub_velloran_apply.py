@@ -4,8 +4,10 @@
 # file's text and mode, the ODBC variables) and answers from the reply file
 # VELLORAN_STUB_REPLY: {"check:ODBC_ADD_DSN"|"check"|"apply"|"list": {"rc": N,
 # "stdout": object or text, "stderr": text, "touch": [files]}}, the most
-# specific key first. No answer for --list gives the usage of a build that
-# lacks it (exit 2).
+# specific key first. A stdout object is the report as velloran-apply gives
+# it, each entry with its changed and failed (table_test.py's entry()), or
+# without them as an older build gave it. No answer for --list gives the
+# usage of a build that lacks it (exit 2).
 import json
 import os
 import re

@@ -7,7 +7,8 @@
 # files left behind. Rows marked with an issue-20 defect number failed
 # before that issue's fixes.
 #
-# Exits 77 (skipped) when ansible-playbook is missing.
+# Exits 77 (skipped) when ansible-playbook is missing. The one row that
+# needs the real velloran-apply (--program) is skipped without it.
 
 import argparse
 import glob
@@ -26,22 +27,30 @@ PASSWORD = 'Marker-Pw-4711'
 VAULT_MARKER = 'VaultPlainMarker9921'
 
 
-def entry(phase, index, name, outcome, request=None, errors=(), changes=None):
+# What velloran-apply's report gives beside each outcome: changed, failed.
+FLAGS = {'installed': (True, False), 'added': (True, False), 'configured': (True, False),
+         'removed': (True, False), 'install': (True, False), 'add': (True, False),
+         'configure': (True, False), 'remove': (True, False), 'unchanged': (False, False),
+         'failed': (False, True), 'fail': (False, True)}
+
+
+def entry(phase, index, name, outcome, request=None, errors=(), changes=(), flags=None):
+    """An entry as velloran-apply reports it; flags () for a build older
+    than the per-entry changed and failed."""
     e = {'phase': phase, 'index': index, 'key': ('DSDriver%d' if phase == 'datasource'
                                                  else 'Driver%d') % index,
-         'name': name, 'outcome': outcome, 'errors': list(errors)}
+         'name': name, 'outcome': outcome, 'errors': list(errors),
+         'changes': [{'key': k, 'before': b, 'after': a} for k, b, a in changes]}
+    e.update(zip(('changed', 'failed'), FLAGS[outcome] if flags is None else flags))
     if request:
         e['request'] = {'keyword': request, 'code': 0}
-    if changes is not None:
-        e['changes'] = [{'key': k, 'before': b, 'after': a} for k, b, a in changes]
     return e
 
 
 def report(entries, mode='apply', **extra):
     doc = {'file': '@ARG', 'mode': mode, 'view': 'unixODBC',
-           'changed': any(e['outcome'] in ('installed', 'added', 'configured', 'removed', 'install',
-                                           'add', 'configure', 'remove') for e in entries),
-           'failed': sum(e['outcome'] in ('failed', 'fail') for e in entries), 'entries': entries}
+           'changed': any(e.get('changed') for e in entries),
+           'failed': sum(bool(e.get('failed')) for e in entries), 'entries': entries}
     doc.update(extra)
     return doc
 
@@ -67,6 +76,19 @@ LISTING = {'view': 'unixODBC',
            'data_sources': [{'name': 'Sales', 'scope': 'system', 'driver': 'PG',
                              'attributes': {'Port': '5432', 'PWD': '********'}}]}
 LISTING_EMPTY = {'view': 'unixODBC', 'drivers': [], 'translators': [], 'data_sources': []}
+SECRET_CANDIDATES = ['PWD', 'Password', 'UserPassword', 'PASSWD', 'ClientSecret', 'AuthToken',
+                     'AccessKey', 'accountkey', 'APIKey', 'PrivateKey', 'AuthenticationKey', 'UID',
+                     'User', 'Database', 'Server', 'Token', 'KeyId']
+# A check loads neither library, and predicts the driver for the data source.
+SECRET_SETUP = ('[Drivers]\nDriver1=Probe\\0Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so'
+                '\\0Setup=/usr/lib/x86_64-linux-gnu/odbc/libvelloran-setup.so\n'
+                '[Data Sources]\nDSDriver1=Probe\nDSAttrib1=DSN=probe\\0%s\nDSRequest1=ODBC_ADD_SYS_DSN\n'
+                % '\\0'.join('%s=value%d' % (k, i) for i, k in enumerate(SECRET_CANDIDATES)))
+IS_SECRET = ('import importlib.util, json, sys\n'
+             "spec = importlib.util.spec_from_file_location('velloran', sys.argv[1])\n"
+             'rule = importlib.util.module_from_spec(spec)\n'
+             'spec.loader.exec_module(rule)\n'
+             'print(json.dumps(dict((k, rule.is_secret(k)) for k in sys.argv[2:])))\n')
 DS = 'velloran.odbc.data_source'
 AP = 'velloran.odbc.apply'
 
@@ -121,6 +143,12 @@ ROWS = [
          replies={'apply': reply(1, 'Segmentation fault', 'core dumped')},
          expect=dict(failed=True, msg=['exited with status 1 without a report', 'core dumped'],
                      result={'stdout': 'Segmentation fault'})),
+    dict(id='flags-not-words', task={AP: {'path': '{setup}'}},
+         replies={'apply': reply(1, report([entry('driver', 1, 'X', 'reinstalled', flags=(True, True))]))},
+         expect=dict(changed=True, failed=True, msg=["1 of 1 entries failed: driver 1 'X'"])),
+    dict(id='program-without-flags', task={AP: {'path': '{setup}'}},
+         replies={'apply': reply(0, report([entry('driver', 1, 'SQLite3', 'installed', flags=())]))},
+         expect=dict(failed=True, msg=['is older than this collection', 'Upgrade velloran-apply'])),
     dict(id='lost-section', task={AP: {'path': '{setup}'}},
          replies={'apply': reply(1, report([SALES_ADDED], lost=[
              {'file': '/etc/odbc.ini', 'section': 'Archive'}]))},
@@ -254,6 +282,16 @@ ROWS = [
                      result={'drivers': LISTING['drivers'], 'data_sources': LISTING['data_sources']})),
     dict(id='info-old-program', task={'velloran.odbc.info': {}}, replies={},
          expect=dict(failed=True, msg=['no --list'])),
+    # -- the secret rule the modules keep for their own parameters, against
+    # the real velloran-apply's (--program): its check of one data source
+    # through apply, then is_secret on the same keys in Ansible's Python.
+    dict(id='secret-rule-as-program', program=True, check=True,
+         task={AP: {'path': '{dir}/secret.ini', 'executable': '{program}'}},
+         prepare={'secret.ini': SECRET_SETUP},
+         after={'ansible.builtin.command': {'argv': [
+             '{{ ansible_playbook_python }}', '-c', IS_SECRET,
+             '{collection}/plugins/module_utils/velloran.py'] + SECRET_CANDIDATES}},
+         replies={}, expect=dict(changed=True, failed=False, secret_rule=SECRET_CANDIDATES)),
     # -- the tarball: built from a clean copy, installed, documented.
     dict(id='packaging-licence-urls', defect='9', packaging=True, replies={}, expect={}),
     dict(id='packaging-stdout-documented', defect='10', packaging=True, replies={}, expect={}),
@@ -351,6 +389,8 @@ def main():
     parser.add_argument('--defects', action='store_true',
                         help="only the rows of issue 20's defects (to run against the old collection)")
     parser.add_argument('--only', help='run the rows whose id contains this')
+    parser.add_argument('--program', help="the real velloran-apply, for the row that compares "
+                                          "the secret rule with it")
     parser.add_argument('--verbose', action='store_true', help="print ansible-playbook's output")
     args = parser.parse_args()
     for tool in ('ansible-playbook', 'ansible-vault', 'dpkg-deb'):
@@ -373,6 +413,11 @@ def write(path, text):
 def run_rows(work, args):
     rows = [r for r in ROWS if (not args.only or args.only in r['id'])
             and (not args.defects or r.get('defect'))]
+    program = args.program and os.path.isfile(args.program) and os.access(args.program, os.X_OK)
+    for row in [r for r in rows if r.get('program') and not program]:
+        print('skip %s: no velloran-apply to compare with (%s)' % (
+            row['id'], '%s is not executable' % args.program if args.program else 'give --program PATH'))
+        rows.remove(row)
     collections = os.path.join(work, 'collections', 'ansible_collections', 'velloran')
     os.makedirs(collections)
     os.symlink(os.path.abspath(args.collection), os.path.join(collections, 'odbc'))
@@ -411,6 +456,8 @@ def run_rows(work, args):
             write(os.path.join(d, rel), text)
         names = names_of[row['id']] = {
             'dir': d, 'setup': setup, 'vault': vault, 'deb': deb, 'local_tmp': local_tmp,
+            'program': os.path.abspath(args.program or ''),
+            'collection': os.path.abspath(args.collection),
             'reply': os.path.join(d, 'reply.json'), 'log': write(os.path.join(d, 'calls.jsonl'), '')}
         write(names['reply'], json.dumps(fill(row['replies'], names)))
         if not row.get('packaging'):
@@ -533,7 +580,7 @@ def judge(row, names, results):
     diffs = diffs if isinstance(diffs, list) else [diffs]
     before = ''.join(str(d.get('before', '')) for d in diffs)
     after = ''.join(str(d.get('after', '')) for d in diffs)
-    after_rc = next((r.get('rc') for n, r in results if n == 'after'), None)
+    later = next((r for n, r in results if n == 'after'), {})
     with open(names['log']) as f:
         calls = [json.loads(line) for line in f if line.strip()]
     checks = [
@@ -541,8 +588,8 @@ def judge(row, names, results):
         ('changed' not in want or changed == want['changed'], 'changed is %s' % changed),
         ('ncalls' not in want or len(calls) == want['ncalls'],
          '%d calls: %s' % (len(calls), [c['argv'] for c in calls])),
-        ('after_rc' not in want or after_rc == want['after_rc'],
-         'the check after the row gave %r' % after_rc),
+        ('after_rc' not in want or later.get('rc') == want['after_rc'],
+         'the check after the row gave %r' % later.get('rc')),
         ('cmd_last' not in want or (main.get('cmd') or [None])[-1] == want['cmd_last'],
          'cmd is %s' % main.get('cmd')),
     ]
@@ -558,6 +605,14 @@ def judge(row, names, results):
     checks += [(main.get(k) == v, '%s is %r, not %r' % (k, main.get(k), v))
                for k, v in want.get('result', {}).items()]
     checks += [(k in main, 'no %s in the result' % k) for k in want.get('result_has', [])]
+    if 'secret_rule' in want:
+        masked = dict((c.get('key'), c.get('after') == '********') for e in main.get('entries', [])
+                      if e.get('phase') == 'datasource' for c in e.get('changes', []))
+        secret = json.loads(later.get('stdout') or '{}')
+        checks.append((secret, 'is_secret did not run: %s' % later.get('stderr')))
+        checks += [(k in masked and secret.get(k) == masked[k], '%s: is_secret gives %s, velloran-apply %s'
+                    % (k, secret.get(k), 'reports no change' if k not in masked
+                       else 'masks it' if masked[k] else 'shows it')) for k in want['secret_rule']]
     for i, call_want in enumerate(want.get('calls', [])):
         call = calls[i] if i < len(calls) else {'argv': []}
         checks.append((i < len(calls), 'call %d was not made' % (i + 1)))

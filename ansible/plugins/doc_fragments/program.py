@@ -1,7 +1,9 @@
 # -*- coding: utf-8 -*-
 # Copyright (c) 2026 Velloran contributors
 # MIT License (see LICENSE)
-"""The options every module of the collection takes to find and run velloran-apply."""
+"""What every module of the collection shares: its authors, the options to
+find and run velloran-apply, and check and diff mode as the modules that run
+it support them (info, which only reads, says its own)."""
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -9,6 +11,8 @@ __metaclass__ = type
 
 class ModuleDocFragment(object):
     DOCUMENTATION = r'''
+author:
+  - Velloran maintainers (@velloran)
 options:
   executable:
     description: velloran-apply, a path (C(~) expanded on the host) or a name looked for in C(PATH).
@@ -26,4 +30,10 @@ attributes:
     support: full
     platforms: posix
     description: Runs on POSIX hosts that have velloran-apply.
+  check_mode:
+    support: full
+    description: Runs velloran-apply with C(--check) (and C(--skip-unchanged) when the run would use it); nothing is written.
+  diff_mode:
+    support: full
+    description: Per entry that changes or would change, its attributes before and after from velloran-apply's report, secret values masked.
 '''

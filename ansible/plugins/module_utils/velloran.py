@@ -14,17 +14,14 @@ import tempfile
 
 from ansible.module_utils.common.text.converters import to_native, to_text
 
-# Outcomes of an apply, and the actions a check plans, that alter the host.
-CHANGING = frozenset(('installed', 'added', 'configured', 'removed',
-                      'install', 'add', 'configure', 'remove'))
-FAILING = frozenset(('failed', 'fail'))
 MASK = '********'
 
 # velloran-apply's rule for a secret key (compared without regard to case):
 # PWD, or one containing PASSWORD, PASSWD, SECRET or TOKEN, or a credential
 # key ODBC drivers use. The program masks them itself; the modules also keep
 # such values of their own parameters out of Ansible's output.
-# The same table as setupfile/secret_keys.cpp of velloran.
+# The same table as setupfile/secret_keys.cpp of velloran; the table test's
+# secret-rule-as-program row holds the two together.
 SECRET_KEYS = frozenset(('pwd', 'accesskey', 'authenticationkey', 'accountkey', 'apikey',
                          'privatekey'))
 SECRET_PARTS = ('password', 'passwd', 'secret', 'token')
@@ -52,10 +49,6 @@ def describe(entry):
     elif request:
         text += ' (%s)' % to_text(request)
     return text
-
-
-def outcome_of(entry):
-    return to_text(entry.get('outcome', ''))
 
 
 def error_text(entry):
@@ -177,6 +170,13 @@ class Velloran(object):
             self.module.fail_json(msg='velloran-apply exited with status %d without a report (%s): %s'
                                       % (rc, to_native(e), stderr.strip() or stdout.strip()
                                          or 'no message'), stdout=stdout, **result)
+        # Whether an outcome is a change or a failure is the program's to say.
+        if not all(isinstance(e, dict) and isinstance(e.get('changed'), bool)
+                   and isinstance(e.get('failed'), bool) for e in report['entries']):
+            self.module.fail_json(msg='%s is older than this collection: its report does not say of '
+                                      'each entry whether it changed or failed. Upgrade velloran-apply '
+                                      '(the velloran.odbc.provision role installs the matching one).'
+                                  % self.executable, **result)
         return result, report
 
     def listing(self):
@@ -211,23 +211,16 @@ def change_lines(changes, side):
 
 def entry_diff(entry):
     """Before and after of one entry, key by key from velloran-apply's
-    changes (secret values come masked); an older build reports no changes,
-    and then only the outcome is known."""
+    changes (secret values come masked); the after side is named with the
+    outcome as velloran-apply words it."""
     header = '%s %s' % (to_text(entry.get('phase', '?')), to_text(entry.get('name', '')))
-    changes = entry.get('changes')
-    if isinstance(changes, list):
-        return {
-            'before_header': header,
-            'after_header': header,
-            'before': '[%s]\n%s' % (to_text(entry.get('name', '')), change_lines(changes, 'before')),
-            'after': '[%s]\n%s' % (to_text(entry.get('name', '')), change_lines(changes, 'after')),
-        }
+    section = '[%s]\n' % to_text(entry.get('name', ''))
+    changes = entry.get('changes') or []
     return {
         'before_header': header,
-        'after_header': header,
-        'before': '%s: as it was (this velloran-apply reports no per-attribute changes)\n'
-                  % describe(entry),
-        'after': '%s: %s\n' % (describe(entry), outcome_of(entry)),
+        'after_header': '%s (%s)' % (header, to_text(entry.get('outcome', ''))),
+        'before': section + change_lines(changes, 'before'),
+        'after': section + change_lines(changes, 'after'),
     }
 
 
@@ -236,10 +229,10 @@ def finish(module, result, report, check, diff):
     entries = report['entries']
     result.update(entries=entries, mode=report.get('mode'), file=report.get('file'),
                   failed_count=report.get('failed', 0), lost=report.get('lost') or [])
-    result['changed'] = any(outcome_of(e) in CHANGING for e in entries)
+    result['changed'] = any(e['changed'] for e in entries)
     if diff:
-        result['diff'] = [entry_diff(e) for e in entries if outcome_of(e) in CHANGING]
-    failed = [e for e in entries if outcome_of(e) in FAILING]
+        result['diff'] = [entry_diff(e) for e in entries if e['changed']]
+    failed = [e for e in entries if e['failed']]
     interrupted = report.get('interrupted')
     if interrupted:
         result['interrupted'] = interrupted

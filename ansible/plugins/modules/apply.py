@@ -17,8 +17,10 @@ description:
     driver manager, translators and drivers, and adds, configures or removes
     data sources through the host's own ODBC installer library, so each
     driver's own setup library does its part.
-  - The task is changed when any entry of the setup file was (or, in check
-    mode, would be) installed, added, configured or removed.
+  - The task is changed when velloran-apply reports an entry C(changed)
+    (its outcome changed the configuration or, in check mode, would change
+    it). It needs a velloran-apply that reports C(changed) and C(failed) per
+    entry; an older one fails the task with a message to upgrade it.
   - The task fails when an installer call fails, or when the run lost a
     section it did not ask to change; the message names every failed entry
     with the installer's own text. Entries after a failed one are still
@@ -29,8 +31,6 @@ description:
   - This module was called C(velloran.odbc.setup) before 2.0.0; that name
     hid C(ansible.builtin.setup) in plays that list the collection.
 version_added: 1.0.0
-author:
-  - Velloran maintainers (@velloran)
 extends_documentation_fragment:
   - velloran.odbc.program
 options:
@@ -61,12 +61,6 @@ attributes:
   async:
     support: full
     description: With I(src), the host's copy goes when the job ends.
-  check_mode:
-    support: full
-    description: Runs the program with C(--check); nothing is written.
-  diff_mode:
-    support: full
-    description: Per entry that changes or would change, the attributes before and after, secret values masked.
 notes:
   - The installer reads C(ODBCSYSINI) and C(ODBCINI) from the environment;
     unixODBC keeps user data sources in the account's home from the password
@@ -107,9 +101,12 @@ entries:
       order, exactly as velloran-apply reports it.
     - Each has C(phase) (C(manager), C(translator), C(driver) or
       C(datasource)), C(index), C(key), C(name), C(request) (data sources),
-      C(outcome), C(errors) (a list of C(code) and C(message); code 0 is
-      velloran-apply's own reason) and, from velloran-apply builds that
-      report them, C(changes) (a list of C(key), C(before), C(after)).
+      C(outcome) (velloran-apply's word for it), C(changed) and C(failed)
+      (whether the outcome is, or in check mode would be, a change and a
+      failure; the task's changed and failed come from these), C(errors) (a
+      list of C(code) and C(message); code 0 is velloran-apply's own reason)
+      and C(changes) (a list of C(key), C(before), C(after); secret values
+      masked).
   returned: when the program ran and reported
   type: list
   elements: dict
@@ -119,6 +116,8 @@ entries:
       key: Driver1
       name: SQLite3
       outcome: installed
+      changed: true
+      failed: false
       errors: []
       changes: [{key: Driver, before: null, after: /usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so}]
 lost:

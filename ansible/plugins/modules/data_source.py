@@ -35,8 +35,6 @@ description:
   - I(state=absent) uses the remove request; a data source that is not there
     is left alone.
 version_added: 2.0.0
-author:
-  - Velloran maintainers (@velloran)
 extends_documentation_fragment:
   - velloran.odbc.program
 options:
@@ -89,16 +87,6 @@ options:
     type: str
     choices: [present, absent]
     default: present
-attributes:
-  check_mode:
-    support: full
-    description: Runs C(velloran-apply --check --skip-unchanged); nothing is written.
-  diff_mode:
-    support: full
-    description: The attributes that change (or would), before and after, from velloran-apply's report; secrets masked.
-notes:
-  - With a velloran-apply that reports no per-attribute changes, the diff
-    names the outcome only.
 seealso:
   - module: velloran.odbc.driver
   - module: velloran.odbc.info
@@ -126,53 +114,23 @@ EXAMPLES = r'''
 '''
 
 RETURN = r'''
-request:
-  description: The request the entry used.
-  returned: when the program ran
-  type: str
-  sample: ODBC_CONFIG_SYS_DSN
-entries:
-  description: velloran-apply's report of the one entry (see M(velloran.odbc.apply)).
-  returned: when the program ran and reported
-  type: list
-  elements: dict
-  sample:
-    - phase: datasource
-      index: 1
-      key: DSDriver1
-      name: Sales
-      request: {keyword: ODBC_CONFIG_DSN, code: 2}
-      outcome: configured
-      errors: []
-      changes: [{key: Port, before: '5432', after: '5433'}, {key: PWD, before: '********', after: '********'}]
-rc:
-  description: velloran-apply's exit status.
-  returned: when the program ran
-  type: int
-  sample: 0
-cmd:
-  description: The command that was run (the setup file is gone afterwards).
-  returned: when the program ran
-  type: list
-  elements: str
-  sample: [/usr/bin/velloran-apply, --json, --skip-unchanged, /tmp/velloran-x1y2/setup.ini]
-stderr:
-  description: What the program wrote to standard error.
-  returned: when the program ran
-  type: str
-  sample: ''
-lost:
-  description: Sections the run did not ask to change that changed or vanished; any fails the task.
-  returned: when the program ran and reported
-  type: list
-  elements: dict
-  sample: []
+# RETURN has no doc fragments: velloran.odbc.apply documents these keys in full.
+cmd: {description: The command that was run (its setup file is gone afterwards)., returned: when the program ran, type: list, elements: str}
+entries: {description: "velloran-apply's report of the data source's entry, as in M(velloran.odbc.apply).", returned: when the program ran and reported,
+          type: list, elements: dict, sample: [{phase: datasource, index: 1, key: DSDriver1, name: Sales, request: {keyword: ODBC_CONFIG_DSN, code: 2},
+            outcome: configured, changed: true, failed: false, errors: [],
+            changes: [{key: Port, before: '5432', after: '5433'}, {key: PWD, before: '********', after: '********'}]}]}
+lost: {description: "Sections the run lost, as in M(velloran.odbc.apply); any fails the task.", returned: when the program ran and reported,
+       type: list, elements: dict}
+rc: {description: "velloran-apply's exit status, as in M(velloran.odbc.apply).", returned: when the program ran, type: int}
+request: {description: The request the entry used., returned: when the program ran, type: str, sample: ODBC_CONFIG_SYS_DSN}
+stderr: {description: What velloran-apply wrote to standard error., returned: when the program ran, type: str}
 '''
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible.module_utils.common.text.converters import to_text
 from ansible_collections.velloran.odbc.plugins.module_utils.velloran import (
-    MASK, Velloran, attribute_list, check_text, finish, is_secret, outcome_of, quote,
+    MASK, Velloran, attribute_list, check_text, finish, is_secret, quote,
     remove_setup_file, secret_values, write_setup_file)
 
 REQUESTS = {
@@ -296,7 +254,7 @@ def main():
         request = REQUESTS[('configure', scope)]
         probe, report = run_entry(module, program, driver, name, attributes, request, True)
         entries = report['entries']
-        action = 'add' if entries and outcome_of(entries[0]) == 'fail' else 'configure'
+        action = 'add' if entries and entries[0]['failed'] else 'configure'
         if module.check_mode and action == 'configure':
             # The probe was the check of this very request.
             probe['request'] = request

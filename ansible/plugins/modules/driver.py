@@ -25,8 +25,6 @@ description:
     C(odbcinst -u -d -n NAME) (with M(ansible.builtin.command)), which
     lowers its C(UsageCount) and removes the section at zero.
 version_added: 2.0.0
-author:
-  - Velloran maintainers (@velloran)
 extends_documentation_fragment:
   - velloran.odbc.program
 options:
@@ -47,13 +45,6 @@ options:
     type: str
     choices: [present]
     default: present
-attributes:
-  check_mode:
-    support: full
-    description: Runs C(velloran-apply --check --skip-unchanged); nothing is written.
-  diff_mode:
-    support: full
-    description: The attributes that change (or would), before and after, from velloran-apply's report.
 seealso:
   - module: velloran.odbc.data_source
   - module: velloran.odbc.info
@@ -70,40 +61,15 @@ EXAMPLES = r'''
 '''
 
 RETURN = r'''
-entries:
-  description: velloran-apply's report of the one entry (see M(velloran.odbc.apply)).
-  returned: when the program ran and reported
-  type: list
-  elements: dict
-  sample:
-    - phase: driver
-      index: 1
-      key: Driver1
-      name: PostgreSQL Unicode
-      outcome: installed
-      errors: []
-rc:
-  description: velloran-apply's exit status.
-  returned: when the program ran
-  type: int
-  sample: 0
-cmd:
-  description: The command that was run (the setup file is gone afterwards).
-  returned: when the program ran
-  type: list
-  elements: str
-  sample: [/usr/bin/velloran-apply, --json, --skip-unchanged, /tmp/velloran-x1y2/setup.ini]
-stderr:
-  description: What the program wrote to standard error.
-  returned: when the program ran
-  type: str
-  sample: ''
-lost:
-  description: Sections the run did not ask to change that changed or vanished; any fails the task.
-  returned: when the program ran and reported
-  type: list
-  elements: dict
-  sample: []
+# RETURN has no doc fragments: velloran.odbc.apply documents these keys in full.
+cmd: {description: The command that was run (its setup file is gone afterwards)., returned: when the program ran, type: list, elements: str}
+entries: {description: "velloran-apply's report of the driver's entry, as in M(velloran.odbc.apply).", returned: when the program ran and reported,
+          type: list, elements: dict, sample: [{phase: driver, index: 1, key: Driver1, name: PostgreSQL Unicode, outcome: installed,
+            changed: true, failed: false, errors: [], changes: [{key: Driver, before: null, after: /usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so}]}]}
+lost: {description: "Sections the run lost, as in M(velloran.odbc.apply); any fails the task.", returned: when the program ran and reported,
+       type: list, elements: dict}
+rc: {description: "velloran-apply's exit status, as in M(velloran.odbc.apply).", returned: when the program ran, type: int}
+stderr: {description: What velloran-apply wrote to standard error., returned: when the program ran, type: str}
 '''
 
 from ansible.module_utils.basic import AnsibleModule

@@ -18,8 +18,6 @@ description:
   - Needs a velloran-apply that has C(--list); an older one fails the task
     with that reason.
 version_added: 2.0.0
-author:
-  - Velloran maintainers (@velloran)
 extends_documentation_fragment:
   - velloran.odbc.program
 attributes:
