@@ -114,17 +114,23 @@ EXAMPLES = r'''
 '''
 
 RETURN = r'''
-# RETURN has no doc fragments: velloran.odbc.apply documents these keys in full.
-cmd: {description: The command that was run (its setup file is gone afterwards)., returned: when the program ran, type: list, elements: str}
-entries: {description: "velloran-apply's report of the data source's entry, as in M(velloran.odbc.apply).", returned: when the program ran and reported,
-          type: list, elements: dict, sample: [{phase: datasource, index: 1, key: DSDriver1, name: Sales, request: {keyword: ODBC_CONFIG_DSN, code: 2},
-            outcome: configured, changed: true, failed: false, errors: [],
-            changes: [{key: Port, before: '5432', after: '5433'}, {key: PWD, before: '********', after: '********'}]}]}
-lost: {description: "Sections the run lost, as in M(velloran.odbc.apply); any fails the task.", returned: when the program ran and reported,
-       type: list, elements: dict}
-rc: {description: "velloran-apply's exit status, as in M(velloran.odbc.apply).", returned: when the program ran, type: int}
-request: {description: The request the entry used., returned: when the program ran, type: str, sample: ODBC_CONFIG_SYS_DSN}
-stderr: {description: What velloran-apply wrote to standard error., returned: when the program ran, type: str}
+request:
+  description: The request the entry used.
+  returned: when the program ran
+  type: str
+  sample: ODBC_CONFIG_SYS_DSN
+entries:
+  description:
+    - velloran-apply's report of the data source's entry, as M(velloran.odbc.apply) describes it.
+    - The task also returns C(cmd), C(rc), C(stderr) and C(lost) as M(velloran.odbc.apply) does.
+  returned: when the program ran and reported
+  type: list
+  elements: dict
+  sample:
+    - {phase: datasource, index: 1, key: DSDriver1, name: Sales,
+       request: {keyword: ODBC_CONFIG_DSN, code: 2}, outcome: configured, changed: true,
+       failed: false, errors: [],
+       changes: [{key: Port, before: '5432', after: '5433'}, {key: PWD, before: '********', after: '********'}]}
 '''
 
 from ansible.module_utils.basic import AnsibleModule

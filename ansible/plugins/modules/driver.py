@@ -61,15 +61,17 @@ EXAMPLES = r'''
 '''
 
 RETURN = r'''
-# RETURN has no doc fragments: velloran.odbc.apply documents these keys in full.
-cmd: {description: The command that was run (its setup file is gone afterwards)., returned: when the program ran, type: list, elements: str}
-entries: {description: "velloran-apply's report of the driver's entry, as in M(velloran.odbc.apply).", returned: when the program ran and reported,
-          type: list, elements: dict, sample: [{phase: driver, index: 1, key: Driver1, name: PostgreSQL Unicode, outcome: installed,
-            changed: true, failed: false, errors: [], changes: [{key: Driver, before: null, after: /usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so}]}]}
-lost: {description: "Sections the run lost, as in M(velloran.odbc.apply); any fails the task.", returned: when the program ran and reported,
-       type: list, elements: dict}
-rc: {description: "velloran-apply's exit status, as in M(velloran.odbc.apply).", returned: when the program ran, type: int}
-stderr: {description: What velloran-apply wrote to standard error., returned: when the program ran, type: str}
+entries:
+  description:
+    - velloran-apply's report of the driver's entry, as M(velloran.odbc.apply) describes it.
+    - The task also returns C(cmd), C(rc), C(stderr) and C(lost) as M(velloran.odbc.apply) does.
+  returned: when the program ran and reported
+  type: list
+  elements: dict
+  sample:
+    - {phase: driver, index: 1, key: Driver1, name: PostgreSQL Unicode, outcome: installed,
+       changed: true, failed: false, errors: [],
+       changes: [{key: Driver, before: null, after: /usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so}]}
 '''
 
 from ansible.module_utils.basic import AnsibleModule
