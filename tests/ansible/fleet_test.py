@@ -493,6 +493,10 @@ def run_steps(work, server, pg, args):
         # alone: no vars file holds it.
         'FLEET_PG_PASSWORD': pg.password,
         'ANSIBLE_RETRY_FILES_ENABLED': '0',
+        # A loaded machine can take longer than the default 10 s to answer an
+        # ssh handshake; a host is unreachable only if it fails again.
+        'ANSIBLE_TIMEOUT': '60',
+        'ANSIBLE_SSH_RETRIES': '2',
         'ANSIBLE_PIPELINING': '1',
         'ANSIBLE_HOST_KEY_CHECKING': '1',
         # One connection per command: no master left behind once the run is over.
