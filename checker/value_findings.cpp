@@ -1,6 +1,7 @@
 // Findings about single values: a caption, message, driver name or request
 // keyword cut by the run's buffer, a keyword that is not in the table, and
 // an Install value that reads as 0.
+#include "ascii_case.h"
 #include "checker.h"
 
 // What the run's buffer cut off a value, empty when it fits.
@@ -24,11 +25,6 @@ static void CheckCut(LPCSTR section, const std::string& key, const std::string& 
                         "shorten it to " + std::to_string(limit) + " characters or fewer"});
 }
 
-static bool SameIgnoringCase(const std::string& a, LPCSTR b)
-{
-    return FoldName(a) == FoldName(b) && a.size() == std::string(b).size();
-}
-
 static void CheckKeyword(const std::string& key, const std::string& keyword, const RawFile& file,
                          Findings& findings)
 {
@@ -40,7 +36,7 @@ static void CheckKeyword(const std::string& key, const std::string& keyword, con
         return;
     int line = LineOf(file, DATA_SOURCES_SECTION, key);
     for (const RequestKeyword& entry : REQUEST_KEYWORDS) {
-        if (SameIgnoringCase(keyword, entry.keyword)) {
+        if (SameIgnoringAsciiCase(keyword, entry.keyword)) {
             findings.push_back({"unknown-request", DATA_SOURCES_SECTION, key, line,
                                 "'" + keyword + "' differs from " + entry.keyword +
                                     " in case only, and case matters: it adds a user data source",

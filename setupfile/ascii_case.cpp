@@ -1,14 +1,12 @@
-// The one case folding of the programs: ASCII only, so that a name's other
-// bytes (UTF-8, a code page) never change.
+// Whole names folded and compared by the one case folding.
 #include "ascii_case.h"
+#include "ascii_letters.h"
 
 std::string LowerAscii(const std::string& text)
 {
     std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : folded)
+        c = LowerAsciiLetter(c);
     return folded;
 }
 

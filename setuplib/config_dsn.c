@@ -5,6 +5,7 @@
  * mode says, in the store the platform's data_source_store.c gives, and
  * never shows a dialog (the parent window is ignored).
  */
+#include "ascii_letters.h"
 #include "data_source_store.h"
 
 #include <string.h>
@@ -37,9 +38,7 @@ static int SameName(const char* a, const char* b, size_t length)
 {
     size_t i;
     for (i = 0; i < length; ++i) {
-        char x = a[i] >= 'a' && a[i] <= 'z' ? (char)(a[i] - 'a' + 'A') : a[i];
-        char y = b[i] >= 'a' && b[i] <= 'z' ? (char)(b[i] - 'a' + 'A') : b[i];
-        if (x != y || x == '\0')
+        if (b[i] == '\0' || LowerAsciiLetter(a[i]) != LowerAsciiLetter(b[i]))
             return 0;
     }
     return b[length] == '\0';

@@ -9,6 +9,7 @@
 // The parsed file is kept and reused while the file's identity, size and
 // times stay the same, so reading every key of a large file stays linear;
 // a file changed within the current clock tick is parsed at every read.
+#include "ascii_letters.h"
 #include "platform.h"
 
 #include <cerrno>
@@ -66,10 +67,8 @@ static std::string_view FoldName(char* begin, char* end)
         ++begin;
     while (end > begin && IsProfileSpace(end[-1]))
         --end;
-    for (char* c = begin; c < end; ++c) {
-        if (*c >= 'A' && *c <= 'Z')
-            *c = static_cast<char>(*c - 'A' + 'a');
-    }
+    for (char* c = begin; c < end; ++c)
+        *c = LowerAsciiLetter(*c);
     return CutAtNul(begin, end);
 }
 
