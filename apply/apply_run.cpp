@@ -456,9 +456,12 @@ private:
                     const std::string& dsn, LPCSTR driver, const Elements& list, LPCSTR attributes)
     {
         StoredPairs pairs = StoredPairsOf(list, 0);
-        const ConfigurationSection* found = dsn.empty() ? NULL : Current(store, dsn);
-        ConfigurationSection before = found != NULL ? *found : ConfigurationSection{dsn, {}};
-        bool exists = found != NULL;
+        const ConfigurationSection* stored = dsn.empty() ? NULL : Current(store, dsn);
+        bool exists = stored != NULL;
+        // Worked on as a copy: finding the driver it is bound to can read
+        // the store again, which frees what it held.
+        ConfigurationSection before = exists ? *stored : ConfigurationSection{dsn, {}};
+        const ConfigurationSection* found = exists ? &before : NULL;
         bool inPlace = readable_ && (action == REMOVE
                                          ? !dsn.empty() && !exists
                                          : exists && BoundTo(before, store, dsn, driver) &&

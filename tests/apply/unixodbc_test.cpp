@@ -295,6 +295,12 @@ const std::vector<TruthRow> TRUTH_ROWS = {
       {{}, 1, {"installed", "failed"}, true},
       {{"--skip-unchanged"}, 1, {"unchanged", "failed"}, false}},
      {"uses driver 'OldDrv'"}},
+    {"a configure after an add to the same store reads the store again safely",
+     "", "DSDriver1=SQLite3\nDSAttrib1=DSN=New\\0Database=/srv/n\nDSRequest1=ODBC_ADD_SYS_DSN\n"
+         "DSDriver2=SQLite3\nDSAttrib2=DSN=Sales\\0Timeout=5\nDSRequest2=ODBC_CONFIG_SYS_DSN\n",
+     "[Sales]\nDriver=SQLite3\nDatabase=/srv/x\n",
+     {{{}, 0, {"installed", "added", "configured"}, true}},
+     {R"({"after":"5","before":null,"key":"Timeout"})"}},
     {"removing a data source that is not there: --check predicts each run",
      "", "DSDriver1=SQLite3\nDSAttrib1=DSN=Gone\nDSRequest1=ODBC_REMOVE_SYS_DSN\n", "",
      {{{"--check"}, 1, {"install", "fail"}, false},
