@@ -15,9 +15,6 @@
 
 namespace {
 
-const char DRIVER_LIST[] = "ODBC Drivers";
-const char TRANSLATOR_LIST[] = "ODBC Translators";
-const char DATA_SOURCE_LIST[] = "ODBC Data Sources";
 const char USAGE_COUNT[] = "UsageCount";
 const char SUCCESS_BUT[] = "the installer reported success, but ";
 const char NO_LIBRARY[] = "the installer library cannot be loaded";
@@ -49,6 +46,16 @@ DataSourceAction ActionOf(WORD request)
     default:
         return ADD;
     }
+}
+
+// What a data-source request does, or in check mode would do.
+Outcome DataSourceOutcome(DataSourceAction action, bool exists, bool planned)
+{
+    if (action == REMOVE)
+        return planned ? OUTCOME_REMOVE : OUTCOME_REMOVED;
+    if (action == CONFIGURE || exists)
+        return planned ? OUTCOME_CONFIGURE : OUTCOME_CONFIGURED;
+    return planned ? OUTCOME_ADD : OUTCOME_ADDED;
 }
 
 ConfigurationStore StoreOf(WORD request)
@@ -329,7 +336,7 @@ private:
         else if (after == NULL)
             missing = "its section is missing from " + file.place;
         else if (pending.expectation == HOLDS_DATA_SOURCE &&
-                 !BoundTo(*after, pending.store, pending.section, pending.driver))
+                 !BoundTo(*after, pending.store, pending.driver))
             missing = "it is not bound to driver '" + pending.driver + "'";
         else if (pending.expectation == HOLDS_DATA_SOURCE)
             missing = DifferenceFrom(*after, pending.pairs, {"dsn", "driver"});
@@ -346,23 +353,18 @@ private:
             entry.changes = ChangesBetween(pending.hadBefore ? &pending.before : NULL, after);
     }
 
-    // The driver a data source is bound to: the name Windows lists for it,
-    // else its Driver= value, a driver's name or its file.
-    std::string BoundDriver(const ConfigurationSection& section, ConfigurationStore store,
-                            const std::string& dsn)
+    // The driver a data source is bound to, the store's list read again
+    // first when a call changed it.
+    std::string BoundDriver(const ConfigurationSection& section, ConfigurationStore store)
     {
-        const ConfigurationSection* listed = Current(store, DATA_SOURCE_LIST);
-        const std::string* name = listed != NULL ? FindValue(*listed, dsn) : NULL;
-        if (name != NULL)
-            return *name;
-        const std::string* bound = FindValue(section, "Driver");
-        return bound != NULL ? *bound : "";
+        Current(store, DATA_SOURCE_LIST);
+        return DataSourceDriver(current_[store], section);
     }
 
     bool BoundTo(const ConfigurationSection& section, ConfigurationStore store,
-                 const std::string& dsn, const std::string& driver)
+                 const std::string& driver)
     {
-        std::string bound = BoundDriver(section, store, dsn);
+        std::string bound = BoundDriver(section, store);
         if (SameIgnoringAsciiCase(bound, driver))
             return true;
         const ConfigurationSection* installed = Current(DRIVER_STORE, driver);
@@ -422,8 +424,8 @@ private:
         if (found != NULL && action == CONFIGURE) {
             // A data source bound to no driver at all is the installer's
             // business; one bound to another cannot be rebound here.
-            std::string bound = BoundDriver(*found, store, dsn);
-            if (!bound.empty() && !BoundTo(*found, store, dsn, driver))
+            std::string bound = BoundDriver(*found, store);
+            if (!bound.empty() && !BoundTo(*found, store, driver))
                 return "data source '" + dsn + "' uses driver '" + bound +
                        "', and configuring cannot change its driver: add it again to bind it to '" +
                        driver + "'";
@@ -464,7 +466,7 @@ private:
         const ConfigurationSection* found = exists ? &before : NULL;
         bool inPlace = readable_ && (action == REMOVE
                                          ? !dsn.empty() && !exists
-                                         : exists && BoundTo(before, store, dsn, driver) &&
+                                         : exists && BoundTo(before, store, driver) &&
                                                DifferenceFrom(before, pairs, {"dsn", "driver"}).empty());
         std::string certain = CertainFailure(action, store, dsn, driver, found);
         if (!certain.empty() && !(options_.skipUnchanged && inPlace)) {
@@ -474,9 +476,7 @@ private:
         if (options_.skipUnchanged && inPlace) {
             entry.outcome = OUTCOME_UNCHANGED;
         } else if (options_.check) {
-            entry.outcome = action == REMOVE                    ? OUTCOME_REMOVE
-                            : action == CONFIGURE || exists ? OUTCOME_CONFIGURE
-                                                            : OUTCOME_ADD;
+            entry.outcome = DataSourceOutcome(action, exists, true);
             if (dsn.empty())
                 return;
             if (action == REMOVE) {
@@ -491,9 +491,7 @@ private:
                 });
             }
         } else {
-            Outcome done = action == REMOVE                    ? OUTCOME_REMOVED
-                           : action == CONFIGURE || exists ? OUTCOME_CONFIGURED
-                                                           : OUTCOME_ADDED;
+            Outcome done = DataSourceOutcome(action, exists, false);
             WORD request = entry.request;
             auto configure = [&](InstallerErrors* errors) {
                 return OdbcConfigDataSource(request, driver, attributes, errors);

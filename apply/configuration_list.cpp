@@ -11,7 +11,7 @@ namespace {
 // Sections that list or set rather than describe a component.
 bool IsListSection(const std::string& name)
 {
-    for (const char* list : {"ODBC", "ODBC Drivers", "ODBC Translators", "ODBC Data Sources"}) {
+    for (const char* list : {"ODBC", DRIVER_LIST, TRANSLATOR_LIST, DATA_SOURCE_LIST}) {
         if (SameIgnoringAsciiCase(name, list))
             return true;
     }
@@ -22,7 +22,7 @@ bool IsListSection(const std::string& name)
 // told apart by their Translator= key.
 bool IsTranslator(const ConfigurationFile& drivers, const ConfigurationSection& section)
 {
-    const ConfigurationSection* listed = FindSection(drivers, "ODBC Translators");
+    const ConfigurationSection* listed = FindSection(drivers, TRANSLATOR_LIST);
     if (listed != NULL && FindValue(*listed, section.name) != NULL)
         return true;
     return FindValue(section, "Translator") != NULL && FindValue(section, "Driver") == NULL;
@@ -71,17 +71,13 @@ bool PrintConfigurationList(FILE* out, bool json, std::string& problem)
             {{"name", JsonText(MaskedElement(section.name))}, {"attributes", Attributes(section)}});
     }
     for (ConfigurationStore store : {USER_DATA_SOURCE_STORE, SYSTEM_DATA_SOURCE_STORE}) {
-        const ConfigurationSection* listed = FindSection(files[store], "ODBC Data Sources");
         for (const ConfigurationSection& section : files[store].sections) {
             if (IsListSection(section.name))
                 continue;
-            const std::string* driver = listed != NULL ? FindValue(*listed, section.name) : NULL;
-            if (driver == NULL)
-                driver = FindValue(section, "Driver");
             document["data_sources"].push_back(
                 {{"name", JsonText(MaskedElement(section.name))},
                  {"scope", store == USER_DATA_SOURCE_STORE ? "user" : "system"},
-                 {"driver", JsonText(driver != NULL ? *driver : "")},
+                 {"driver", JsonText(DataSourceDriver(files[store], section))},
                  {"attributes", Attributes(section)}});
         }
     }

@@ -3,6 +3,10 @@
 #include "odbc_configuration.h"
 #include "ascii_case.h"
 
+const char DRIVER_LIST[] = "ODBC Drivers";
+const char TRANSLATOR_LIST[] = "ODBC Translators";
+const char DATA_SOURCE_LIST[] = "ODBC Data Sources";
+
 const ConfigurationSection* FindSection(const ConfigurationFile& file, const std::string& name)
 {
     for (const ConfigurationSection& section : file.sections) {
@@ -19,4 +23,13 @@ const std::string* FindValue(const ConfigurationSection& section, const std::str
             return &value.second;
     }
     return NULL;
+}
+
+std::string DataSourceDriver(const ConfigurationFile& store, const ConfigurationSection& section)
+{
+    const ConfigurationSection* listed = FindSection(store, DATA_SOURCE_LIST);
+    const std::string* driver = listed != NULL ? FindValue(*listed, section.name) : NULL;
+    if (driver == NULL)
+        driver = FindValue(section, "Driver");
+    return driver != NULL ? *driver : "";
 }

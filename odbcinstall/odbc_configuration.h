@@ -28,6 +28,11 @@ struct ConfigurationFile {
     std::vector<ConfigurationSection> sections;  // in stored order, repeats kept
 };
 
+// The sections that list the components and data sources a store holds.
+extern const char DRIVER_LIST[];
+extern const char TRANSLATOR_LIST[];
+extern const char DATA_SOURCE_LIST[];
+
 // Whether installing a driver or translator that is there already replaces
 // its section (unixODBC) or only sets the keys given (Windows).
 extern const bool INSTALL_REPLACES_SECTION;
@@ -40,3 +45,7 @@ void ReadConfigurationStore(ConfigurationStore store, ConfigurationFile& file);
 // match without regard to ASCII case. NULL when there is none.
 const ConfigurationSection* FindSection(const ConfigurationFile& file, const std::string& name);
 const std::string* FindValue(const ConfigurationSection& section, const std::string& key);
+
+// The driver a data source of the store is bound to: the name Windows lists
+// for it, else its Driver= value (a driver's name or its file); "" if none.
+std::string DataSourceDriver(const ConfigurationFile& store, const ConfigurationSection& section);
