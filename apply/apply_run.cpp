@@ -60,7 +60,7 @@ Outcome DataSourceOutcome(DataSourceAction action, bool exists, bool planned)
 
 ConfigurationStore StoreOf(WORD request)
 {
-    return request >= ODBC_ADD_SYS_DSN ? SYSTEM_DATA_SOURCE_STORE : USER_DATA_SOURCE_STORE;
+    return IsSystemRequest(request) ? SYSTEM_DATA_SOURCE_STORE : USER_DATA_SOURCE_STORE;
 }
 
 // The data source an attribute list names: its first DSN= value.

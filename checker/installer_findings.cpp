@@ -33,12 +33,6 @@ struct ListPlace {
 
 }  // namespace
 
-static bool IsSystemRequest(WORD request)
-{
-    return request == ODBC_ADD_SYS_DSN || request == ODBC_CONFIG_SYS_DSN ||
-           request == ODBC_REMOVE_SYS_DSN;
-}
-
 static void CheckBlankName(const ListPlace& place, LPCSTR what, const std::string& name,
                            Findings& findings)
 {
@@ -115,9 +109,9 @@ static void AddSharedSecret(const ListPlace& place, const std::vector<std::strin
         return;
     std::string names = JoinNames(secrets);
     if (place.section == std::string(DATA_SOURCES_SECTION)) {
-        std::string keyword = request == ODBC_ADD_SYS_DSN ? "ODBC_ADD_SYS_DSN" : "ODBC_CONFIG_SYS_DSN";
         findings.push_back({"shared-secret", place.section, place.key, place.line,
-                            "the system data source (" + keyword + ") keeps " + names +
+                            "the system data source (" + std::string(RequestKeywordName(request)) +
+                                ") keeps " + names +
                                 " where every local user can read it: in the system odbc.ini on "
                                 "Linux, under HKLM on Windows",
                             "make it a user data source (ODBC_ADD_DSN), or use the driver's own "
@@ -204,7 +198,7 @@ static void CheckDataSources(const SetupPlan& plan, const RawFile& file, Finding
         const DataSourceEntry& entry = plan.dataSources[i];
         std::string key = ListKeyName(DATA_SOURCE_ATTRIBUTES_KEY_FORMAT, static_cast<int>(i) + 1);
         ListPlace place{DATA_SOURCES_SECTION, key, LineOf(file, DATA_SOURCES_SECTION, key), "data source"};
-        bool system = IsSystemRequest(entry.request);
+        bool system = IsSystemRequest(entry.request) != FALSE;
         // Removing stores nothing, so only an add or a configure shares a secret.
         bool stored = system && entry.request != ODBC_REMOVE_SYS_DSN;
         CheckAttributes(place, entry.attributes, 0, stored, entry.request, findings);

@@ -28,3 +28,9 @@ WORD MapRequestKeyword(LPCSTR keyword)
     }
     return ODBC_ADD_DSN;
 }
+
+BOOL IsSystemRequest(WORD request)
+{
+    return request == ODBC_ADD_SYS_DSN || request == ODBC_CONFIG_SYS_DSN ||
+           request == ODBC_REMOVE_SYS_DSN;
+}

@@ -113,3 +113,5 @@ extern const RequestKeyword REQUEST_KEYWORDS[REQUEST_KEYWORD_COUNT];
 WORD MapRequestKeyword(LPCSTR keyword);
 // The keyword of a request code; "?" for a code of none.
 LPCSTR RequestKeywordName(WORD request);
+// Whether a request works on the system's data sources, not the user's.
+BOOL IsSystemRequest(WORD request);
