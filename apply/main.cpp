@@ -21,10 +21,7 @@ static int Problem(const ApplyOptions& options, TextOutput& text, const std::str
 static int Apply(const ApplyOptions& options, TextOutput& text)
 {
     if (!FillSetupFilePathFromArgument(options.file))
-        return Problem(options, text,
-                       "cannot read it: a path of " + std::to_string(SETUP_PATH_SIZE) +
-                           " characters or more, which velloran refuses",
-                       EXIT_UNREADABLE);
+        return Problem(options, text, "cannot read it: " + SetupPathRefusal(), EXIT_UNREADABLE);
     HANDLE file;
     SetupFileCheck check = OpenSetupFile(SetupFilePath, &file);
     if (check != SETUP_FILE_READABLE)

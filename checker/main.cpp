@@ -5,6 +5,7 @@
 // cannot be read or the command line is wrong.
 #include "checker.h"
 #include "console_arguments.h"
+#include "setup_file_refusal.h"
 
 #include <algorithm>
 #include <new>
@@ -76,8 +77,7 @@ static int Check(int argc, char** argv)
         return Usage();
 
     if (!FillSetupFilePathFromArgument(path))
-        return Unreadable(path, "a path of " + std::to_string(SETUP_PATH_SIZE) +
-                                  " characters or more, which velloran refuses", json);
+        return Unreadable(path, SetupPathRefusal(), json);
 
     RawFile file;
     std::string error;

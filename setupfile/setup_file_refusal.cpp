@@ -32,3 +32,8 @@ std::string SetupFileRefusal(SetupFileCheck check)
         return "not a regular file; velloran reads it as no setup file";
     }
 }
+
+std::string SetupPathRefusal(void)
+{
+    return "a path of " + std::to_string(SETUP_PATH_SIZE) + " characters or more, which velloran refuses";
+}

@@ -8,3 +8,6 @@
 // For a check other than SETUP_FILE_READABLE, with GetLastError still that
 // of the failed open.
 std::string SetupFileRefusal(SetupFileCheck check);
+
+// Why FillSetupFilePathFromArgument refused a path.
+std::string SetupPathRefusal(void);
