@@ -357,8 +357,7 @@ private:
     // first when a call changed it.
     std::string BoundDriver(const ConfigurationSection& section, ConfigurationStore store)
     {
-        Current(store, DATA_SOURCE_LIST);
-        return DataSourceDriver(current_[store], section);
+        return DataSourceDriver(Current(store, DATA_SOURCE_LIST), section);
     }
 
     bool BoundTo(const ConfigurationSection& section, ConfigurationStore store,

@@ -71,13 +71,14 @@ bool PrintConfigurationList(FILE* out, bool json, std::string& problem)
             {{"name", JsonText(MaskedElement(section.name))}, {"attributes", Attributes(section)}});
     }
     for (ConfigurationStore store : {USER_DATA_SOURCE_STORE, SYSTEM_DATA_SOURCE_STORE}) {
+        const ConfigurationSection* listed = FindSection(files[store], DATA_SOURCE_LIST);
         for (const ConfigurationSection& section : files[store].sections) {
             if (IsListSection(section.name))
                 continue;
             document["data_sources"].push_back(
                 {{"name", JsonText(MaskedElement(section.name))},
                  {"scope", store == USER_DATA_SOURCE_STORE ? "user" : "system"},
-                 {"driver", JsonText(DataSourceDriver(files[store], section))},
+                 {"driver", JsonText(DataSourceDriver(listed, section))},
                  {"attributes", Attributes(section)}});
         }
     }

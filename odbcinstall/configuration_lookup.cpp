@@ -25,10 +25,9 @@ const std::string* FindValue(const ConfigurationSection& section, const std::str
     return NULL;
 }
 
-std::string DataSourceDriver(const ConfigurationFile& store, const ConfigurationSection& section)
+std::string DataSourceDriver(const ConfigurationSection* list, const ConfigurationSection& section)
 {
-    const ConfigurationSection* listed = FindSection(store, DATA_SOURCE_LIST);
-    const std::string* driver = listed != NULL ? FindValue(*listed, section.name) : NULL;
+    const std::string* driver = list != NULL ? FindValue(*list, section.name) : NULL;
     if (driver == NULL)
         driver = FindValue(section, "Driver");
     return driver != NULL ? *driver : "";

@@ -46,6 +46,7 @@ void ReadConfigurationStore(ConfigurationStore store, ConfigurationFile& file);
 const ConfigurationSection* FindSection(const ConfigurationFile& file, const std::string& name);
 const std::string* FindValue(const ConfigurationSection& section, const std::string& key);
 
-// The driver a data source of the store is bound to: the name Windows lists
-// for it, else its Driver= value (a driver's name or its file); "" if none.
-std::string DataSourceDriver(const ConfigurationFile& store, const ConfigurationSection& section);
+// The driver a data source is bound to: the name its store's DATA_SOURCE_LIST
+// gives it (Windows keeps one; NULL where there is none), else its Driver=
+// value (a driver's name or its file); "" if neither.
+std::string DataSourceDriver(const ConfigurationSection* list, const ConfigurationSection& section);
